@@ -1,0 +1,3 @@
+#include "platform/registry.h"
+
+// Being written.

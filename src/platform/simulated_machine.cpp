@@ -1,0 +1,3 @@
+#include "platform/simulated_machine.h"
+
+// Being written.

@@ -1,0 +1,2 @@
+// Being written: idesetup's command line.
+int main() { return 2; }
