@@ -1,6 +1,8 @@
 #pragma once
 
 #include "platform/platform_services.h"
+#include "refresh/hdc_device_keys.h"
+#include "refresh/subkey_deletion.h"
 
 namespace ide {
 
