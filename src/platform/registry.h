@@ -8,6 +8,7 @@
 // unchanged.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -52,6 +53,10 @@ class Registry {
   bool DeleteKey(const std::string& path);
   // Direct subkey names in order; empty when the key does not exist.
   std::vector<std::string> Subkeys(const std::string& path) const;
+  // Name of direct subkey `index` (from 0) without copying its siblings;
+  // empty when there is none or the key does not exist.
+  std::optional<std::string> SubkeyAt(const std::string& path,
+                                      std::size_t index) const;
   std::vector<RegistryValue> Values(const std::string& path) const;
   std::optional<RegistryValue> GetValue(const std::string& path,
                                         const std::string& name) const;
