@@ -42,26 +42,29 @@ if(IDE_BUILD_TESTS)
     OUTPUT_NAME setup-pci-table
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/test-only)
 
-  # GoogleTest from Debian's source package, built with the cross compiler.
-  set(IDE_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
-  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
-  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-  add_subdirectory(${IDE_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-
   # The Windows layer's own tests, run under Wine against the real registry
-  # and files.
-  file(GLOB IDE_WIN32_TESTS CONFIGURE_DEPENDS tests/wine/*_test.cpp)
-  if(IDE_WIN32_TESTS)
-    add_executable(win32_layer_tests ${IDE_WIN32_TESTS})
-    target_link_libraries(win32_layer_tests PRIVATE ide_win32 gtest gtest_main)
-    target_link_options(win32_layer_tests PRIVATE -static)
-    set_target_properties(win32_layer_tests PROPERTIES
-      RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/test-only)
-  endif()
+  # and files. GoogleTest needs std::mutex, which only the compiler's posix
+  # thread model has, so they are a build of their own with that compiler
+  # (linked statically; they never go near Windows 95).
+  include(ExternalProject)
+  find_program(IDE_MINGW_CXX_POSIX NAMES i686-w64-mingw32-g++-posix REQUIRED)
+  find_program(IDE_MINGW_CC_POSIX NAMES i686-w64-mingw32-gcc-posix REQUIRED)
+  ExternalProject_Add(win32_layer_tests
+    SOURCE_DIR ${CMAKE_SOURCE_DIR}/tests/wine
+    BINARY_DIR ${CMAKE_BINARY_DIR}/layer-tests
+    CMAKE_ARGS
+      -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-i686.cmake
+      -DCMAKE_C_COMPILER=${IDE_MINGW_CC_POSIX}
+      -DCMAKE_CXX_COMPILER=${IDE_MINGW_CXX_POSIX}
+      -DCMAKE_BUILD_TYPE=Debug
+      -DIDE_SOURCE_DIR=${CMAKE_SOURCE_DIR}
+    BUILD_ALWAYS ON
+    INSTALL_COMMAND "")
 
   # An image that imports what Windows 95 lacks, so the image check is seen
   # to reject one.
   add_executable(win95_incompatible_probe tests/wine/win95_incompatible_probe_win32.cpp)
+  target_link_libraries(win95_incompatible_probe PRIVATE ole32)
   target_link_options(win95_incompatible_probe PRIVATE -static)
   set_target_properties(win95_incompatible_probe PROPERTIES
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/test-only)
