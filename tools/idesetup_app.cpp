@@ -141,8 +141,8 @@ int RunIdesetup(const std::vector<std::string>& args,
   try {
     machine = SimulatedMachine::Load(options.machine);
   } catch (const MachineError& e) {
-    return Fail(streams, "machine folder " + options.machine.string() + ": " +
-                             e.what());
+    // The message names the file and line.
+    return Fail(streams, e.what());
   }
 
   const std::string tail = options.Tail();
@@ -164,8 +164,7 @@ int RunIdesetup(const std::vector<std::string>& args,
   } catch (const NoAnswer& e) {
     return Fail(streams, e.what());
   } catch (const MachineError& e) {
-    return Fail(streams, "machine folder " + options.machine.string() + ": " +
-                             e.what());
+    return Fail(streams, e.what());
   }
 
   streams.out << "\nChanges:\n"
