@@ -26,7 +26,7 @@ bool SameWord(std::string_view a, std::string_view b) {
 // Stores an option's value in the options; returns an error text, or empty.
 using ApplyOption = std::string (*)(Options& options, std::string_view value);
 
-struct OptionSpec {
+struct OptionEntry {
   std::string_view name;       // "--machine"
   std::string_view valueName;  // shown in the usage: "DIR", "yes|no"
   std::string_view help;
@@ -70,7 +70,7 @@ std::string ApplyHelp(Options& options, std::string_view) {
   return {};
 }
 
-const OptionSpec kOptionTable[] = {
+const OptionEntry kOptionTable[] = {
     {"--machine", "DIR",
      "the machine folder to run on (default: the bundled sample machine); "
      "it is never changed",
@@ -85,12 +85,12 @@ const OptionSpec kOptionTable[] = {
      "write the machine as it stands after the run into DIR (a new or empty "
      "folder)",
      ApplyOut},
-    {"--help", "", "show this help and stop", ApplyHelp},
+    {"--help", "", "show this help and stop (also -h)", ApplyHelp},
 };
 
-const OptionSpec* FindOption(std::string_view name) {
-  for (const OptionSpec& spec : kOptionTable) {
-    if (spec.name == name) return &spec;
+const OptionEntry* FindOption(std::string_view name) {
+  for (const OptionEntry& entry : kOptionTable) {
+    if (entry.name == name) return &entry;
   }
   if (name == "-h") return FindOption("--help");
   return nullptr;
@@ -141,30 +141,30 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args,
       name = std::string_view(word).substr(0, equals);
       value = word.substr(equals + 1);
     }
-    const OptionSpec* spec = FindOption(name);
-    if (spec == nullptr) {
+    const OptionEntry* entry = FindOption(name);
+    if (entry == nullptr) {
       return fail("unknown option '" + std::string(name) + "' (see " +
                   std::string(kProgramName) + " --help)");
     }
-    if (!seen.insert(spec->name).second) {
-      return fail(std::string(spec->name) + " is given more than once");
+    if (!seen.insert(entry->name).second) {
+      return fail(std::string(entry->name) + " is given more than once");
     }
-    if (spec->valueName.empty()) {
+    if (entry->valueName.empty()) {
       if (value) {
-        return fail(std::string(spec->name) + " takes no value");
+        return fail(std::string(entry->name) + " takes no value");
       }
     } else if (!value) {
       if (i + 1 >= args.size()) {
-        return fail(std::string(spec->name) + " needs a value (" +
-                    std::string(spec->valueName) + ")");
+        return fail(std::string(entry->name) + " needs a value (" +
+                    std::string(entry->valueName) + ")");
       }
       value = args[++i];
     }
     if (value && value->empty()) {
-      return fail(std::string(spec->name) + " needs a value (" +
-                  std::string(spec->valueName) + "), not an empty one");
+      return fail(std::string(entry->name) + " needs a value (" +
+                  std::string(entry->valueName) + "), not an empty one");
     }
-    if (std::string error = spec->apply(options, value.value_or(""));
+    if (std::string error = entry->apply(options, value.value_or(""));
         !error.empty()) {
       return fail(error);
     }
@@ -188,10 +188,10 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args,
 std::string UsageText() {
   std::string synopsis = "usage: " + std::string(kProgramName);
   std::size_t width = 0;
-  for (const OptionSpec& spec : kOptionTable) {
-    std::string shown = std::string(spec.name);
-    if (!spec.valueName.empty()) shown += " " + std::string(spec.valueName);
-    if (spec.name != "--help") synopsis += " [" + shown + "]";
+  for (const OptionEntry& entry : kOptionTable) {
+    std::string shown = std::string(entry.name);
+    if (!entry.valueName.empty()) shown += " " + std::string(entry.valueName);
+    if (entry.name != "--help") synopsis += " [" + shown + "]";
     width = std::max(width, shown.size());
   }
   synopsis += " [--] TAIL...\n";
@@ -201,11 +201,11 @@ std::string UsageText() {
       "Runs the driver setup on a simulated machine and shows what it would "
       "change.\nTAIL: the setup's command line, e.g. /D:K7351 (words joined "
       "by single spaces).\n\nOptions:\n";
-  for (const OptionSpec& spec : kOptionTable) {
-    std::string shown = std::string(spec.name);
-    if (!spec.valueName.empty()) shown += " " + std::string(spec.valueName);
+  for (const OptionEntry& entry : kOptionTable) {
+    std::string shown = std::string(entry.name);
+    if (!entry.valueName.empty()) shown += " " + std::string(entry.valueName);
     text += "  " + shown + std::string(width - shown.size() + 2, ' ') +
-            std::string(spec.help) + "\n";
+            std::string(entry.help) + "\n";
   }
   text +=
       "\nExit status: 0 when the simulated run completed (the setup's own "

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -25,7 +26,10 @@ class ScratchFolder {
   ScratchFolder() {
     std::string pattern =
         (std::filesystem::temp_directory_path() / "idesetup-test-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
+    if (::mkdtemp(pattern.data()) == nullptr) {
+      throw std::runtime_error("cannot make a scratch folder from " + pattern);
+    }
+    path_ = pattern;
   }
   ~ScratchFolder() {
     std::error_code ec;
