@@ -7,9 +7,10 @@ namespace ide {
 namespace {
 
 // Beyond this many differing lines a shortest edit script is not worth its
-// cost (it grows with the square of the distance); the texts are then shown
-// as all old lines removed and all new lines added.
-constexpr std::size_t kMaxEditDistance = 4000;
+// cost (time and memory grow with the square of the distance: about 8 MB
+// here); the texts are then shown as all old lines removed and all new lines
+// added.
+constexpr std::size_t kMaxEditDistance = 1000;
 
 // A control character makes a file binary once it is more than this share
 // of the bytes (1 in 20).

@@ -79,6 +79,27 @@ TEST(DiffLinesTest, ShortestScriptRebuildsBothSides) {
   }
 }
 
+// Texts too far apart for a shortest script are shown as replaced whole,
+// which still rebuilds both sides.
+TEST(DiffLinesTest, TextsFarApartAreReplacedWhole) {
+  std::vector<std::string> a, b;
+  for (int i = 0; i < 600; ++i) {
+    a.push_back("old " + std::to_string(i) + "\n");
+    b.push_back("new " + std::to_string(i) + "\n");
+  }
+  b[300] = a[300];  // one common line does not bring them close
+  std::vector<DiffLine> script = DiffLines(a, b);
+  ASSERT_EQ(script.size(), a.size() + b.size());
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    EXPECT_EQ(script[i].op, DiffOp::Remove);
+    EXPECT_EQ(script[i].oldIndex, i);
+  }
+  for (std::size_t j = 0; j < b.size(); ++j) {
+    EXPECT_EQ(script[a.size() + j].op, DiffOp::Add);
+    EXPECT_EQ(script[a.size() + j].newIndex, j);
+  }
+}
+
 std::string Numbered(int from, int to, const char* end = "\n") {
   std::string text;
   for (int i = from; i <= to; ++i) text += "line " + std::to_string(i) + end;
