@@ -23,7 +23,6 @@ inline constexpr char kOpenProcessTokenErrorFormat[] =
     "OpenProcessToken Error #%d";
 inline constexpr char kAdjustTokenPrivilegesErrorFormat[] =
     "AdjustTokenPrivileges Error #%d";
-inline constexpr char kExitWindowsErrorFormat[] =
-    "Error ExitWindows Error #%d";
+inline constexpr char kExitWindowsErrorFormat[] = "Error ExitWindows Error #%d";
 
 }  // namespace ide
