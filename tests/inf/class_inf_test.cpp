@@ -24,6 +24,7 @@ namespace ide {
 namespace {
 
 using namespace inf_test;
+using namespace std::string_literals;
 
 constexpr char kRefusalText[] =
     "Driver already has been installed! Setup fail! ";
@@ -354,6 +355,10 @@ std::vector<RewriteRow> RewriteRows() {
       {"a model section header as the last line", "[Strings]\n[ZEL_HDC]",
        "[Strings]\n{STR}[ZEL_HDC]", 0},
       {"an empty class INF", "", "", 0},
+      // A zero byte would cut its line short on the way to the copy, so the
+      // copy stops before it and is not used.
+      {"a line holding a zero byte", "[ZEL_HDC]\n\n[X]\nA\0B\nC\n"s,
+       "[ZEL_HDC]\n{ENTRIES}[X]\n", 0},
   };
 }
 
@@ -399,6 +404,25 @@ TEST(ClassInfRewrite, WholeRunWithoutAModelSectionPlacesNoDriver) {
                 BlocksOf(kVariantK7351).strings + Dos("X=\"x\"\n"));
   EXPECT_FALSE(machine.FileExists(kBackup));
   EXPECT_FALSE(machine.FileExists(std::string(kIosubsys) + "k7351.mpd"));
+}
+
+TEST(ClassInfRewrite, AWindowsFolderTooLongForTheClassInfsPathTouchesNothing) {
+  // The longest path a file may have is 259 characters; with this folder
+  // "\\inf\\mshdc.inf" would end at character 262.
+  SimulatedMachine machine;
+  machine.config().windowsDir = "C:\\" + std::string(245, 'W');
+  const std::string classInf = machine.config().windowsDir + "\\INF\\MSHDC.INF";
+  machine.PutFile(classInf, DataFile("mshdc_in.inf"));
+  machine.PutFile("A:\\zelhdd.inf", DataFile("zelhdd.inf"));
+  SetupState state;
+  state.variant = kVariantK7351;
+
+  EXPECT_EQ(RunPatchSteps(machine, state), 0);
+
+  EXPECT_EQ(Bytes(machine, classInf), DataFile("mshdc_in.inf"));
+  EXPECT_FALSE(machine.FileExists(machine.config().windowsDir + "\\INF\\MSHDC.1"));
+  EXPECT_EQ(machine.CallCount("OpenTextFile"), 0);
+  EXPECT_EQ(state.driverFileName, "");
 }
 
 // ---------------------------------------------------------------------------
