@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <limits>
+#include <string_view>
 
 #include "setup/setup_texts.h"
 
@@ -16,6 +17,16 @@ namespace {
 constexpr std::size_t kMaxDecimalIntChars =
     std::numeric_limits<int>::digits10 + 2;
 static_assert(kMaxDecimalIntChars == 11);
+
+// The error texts are used as formats: each must take exactly the one int it
+// is given.
+constexpr bool TakesOneInt(std::string_view format) {
+  return std::count(format.begin(), format.end(), '%') == 1 &&
+         format.find("%d") != std::string_view::npos;
+}
+static_assert(TakesOneInt(kOpenProcessTokenErrorFormat));
+static_assert(TakesOneInt(kAdjustTokenPrivilegesErrorFormat));
+static_assert(TakesOneInt(kExitWindowsErrorFormat));
 
 // Room for the longest error text with any code in place of its "%d", and
 // the terminating zero (sizeof counts the zero; "%d" is two characters).
