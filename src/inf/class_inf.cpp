@@ -96,7 +96,9 @@ int PatchClassInf(PlatformServices& os, SetupState& state) {
   ClassInfPaths paths;
   if (!GetClassInfPaths(os, paths)) return 0;
 
-  // Without a class INF there is nothing to rewrite, and no copy is made.
+  // Without a readable class INF there is nothing to rewrite and no copy
+  // is made; the setup goes on as it does for a class INF without the
+  // maker's model section.
   TextFile source = os.OpenTextFile(paths.classInf.c_str(), TextMode::Read);
   if (source == nullptr) return 0;
   TextFile copy = os.OpenTextFile(paths.newCopy.c_str(), TextMode::Write);
@@ -129,6 +131,8 @@ int PatchClassInf(PlatformServices& os, SetupState& state) {
         }
       }
     } else if (SameName(os, token, kControlFlagsHeader)) {
+      // A header line longer than one read still gets its addition on
+      // lines of its own; the rest of the header line follows it.
       out.EndLine();
       out.Write(texts.controlFlagsAddition);
     } else if (SameName(os, token, kStringsHeader)) {
