@@ -148,7 +148,9 @@ MachineConfig ParseMachineIni(const std::string& text,
         !ParseHexId(Trim(value.substr(colon + 1)), deviceId)) {
       fail("\"" + value + "\" is not VVVV:DDDD (vendor and device ID in hex)");
     }
-    config.pci[device] = (deviceId << 16) | vendorId;
+    if (!config.pci.emplace(device, (deviceId << 16) | vendorId).second) {
+      fail("PCI device " + std::to_string(device) + " is given twice");
+    }
   }
   return config;
 }
