@@ -9,6 +9,11 @@ InfWriter::InfWriter(PlatformServices& os, TextFile file)
 
 void InfWriter::Write(std::string_view text) {
   if (text.empty() || !ok_) return;
+  // Nothing reaches a file that never opened or is closed already.
+  if (file_ == nullptr) {
+    ok_ = false;
+    return;
+  }
   // A zero inside the text would end it early on its way to the file; such
   // a text cannot be written whole.
   if (text.find('\0') != std::string_view::npos) {
