@@ -1,0 +1,91 @@
+#include "refresh/subkey_deletion.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "previous/machine_fixture.h"
+
+namespace ide {
+namespace {
+
+const std::string kKey = "Enum\\MF\\CHILD0000";
+
+std::string ChildName(int i) {
+  return "PCI&VEN_8C4E&DEV_7351&BUS_00&DEV_" + std::to_string(i) + "&FUNC_01";
+}
+
+TEST(DeleteAllSubkeys, EmptiesTheKeyWhateverTheNumberOfSubkeys) {
+  // The names are gathered ten at a time; a key with more must still be
+  // emptied completely.
+  for (int count : {0, 1, 9, 10, 11, 20, 21, 35}) {
+    SCOPED_TRACE(count);
+    SimulatedMachine machine;
+    machine.registry().SetString(kKey, "Kept", "value of the key itself");
+    for (int i = 0; i < count; ++i) {
+      fixture::AddInstance(machine, kKey + "\\" + ChildName(i), "hdc", "hdc\\0002");
+      machine.registry().CreateKey(kKey + "\\" + ChildName(i) + "\\Deeper\\Still");
+    }
+    machine.registry().CreateKey("Enum\\MF\\CHILD0001\\Sibling");
+    machine.registry().CreateKey("Enum\\MF\\CHILD00000\\LookAlike");
+
+    DeleteAllSubkeys(machine, kKey);
+
+    EXPECT_TRUE(machine.registry().KeyExists(kKey));
+    EXPECT_TRUE(machine.registry().Subkeys(kKey).empty());
+    EXPECT_EQ(machine.registry().GetValue(kKey, "Kept")->data,
+              std::string("value of the key itself\0", 24));
+    EXPECT_TRUE(machine.registry().KeyExists("Enum\\MF\\CHILD0001\\Sibling"));
+    EXPECT_TRUE(machine.registry().KeyExists("Enum\\MF\\CHILD00000\\LookAlike"));
+  }
+}
+
+TEST(DeleteAllSubkeys, MissingKeyChangesNothing) {
+  SimulatedMachine machine;
+  machine.registry().CreateKey("Enum\\MF\\CHILD0001\\X");
+  const Registry before = machine.registry();
+  DeleteAllSubkeys(machine, kKey);
+  EXPECT_TRUE(before == machine.registry());
+}
+
+TEST(DeleteAllSubkeys, StepsOverSubkeysThatRefuseDeletion) {
+  // Refused subkeys stay where they are in the enumeration; every other
+  // subkey, also those after them and beyond the first ten, is deleted, and
+  // the deletion comes to an end.
+  struct Case {
+    std::string name;
+    int count;
+    std::vector<int> refused;
+  };
+  const std::vector<Case> cases = {
+      {"first of three", 3, {0}},
+      {"first of twelve", 12, {0}},
+      {"all of the first ten", 14, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}},
+      {"scattered", 25, {2, 10, 11, 19, 24}},
+      {"all", 12, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SimulatedMachine machine;
+    for (int i = 0; i < c.count; ++i) {
+      machine.registry().CreateKey(kKey + "\\" + ChildName(i));
+    }
+    for (int i : c.refused) {
+      Fault fault;
+      fault.operation = "RegDeleteKeyA";
+      fault.argument = "DEV_" + std::to_string(i) + "&";
+      fault.occurrence = 0;
+      machine.InjectFault(fault);
+    }
+
+    DeleteAllSubkeys(machine, kKey);
+
+    std::vector<std::string> expected;
+    for (int i : c.refused) expected.push_back(ChildName(i));
+    EXPECT_EQ(machine.registry().Subkeys(kKey), expected);
+  }
+}
+
+}  // namespace
+}  // namespace ide
