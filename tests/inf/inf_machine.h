@@ -3,11 +3,10 @@
 #pragma once
 
 #include <fstream>
-#include <functional>
 #include <iterator>
-#include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <gtest/gtest.h>
 
