@@ -10,7 +10,8 @@
 namespace ide {
 
 // Matching device names are held in this many slots before they are
-// deleted.
+// deleted. The devices themselves are examined one name at a time, so their
+// number is not limited at all.
 constexpr std::size_t kMaxHdcMatches = 19;
 
 // The class a disk controller's instance names, with exactly these letters.
