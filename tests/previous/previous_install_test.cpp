@@ -83,11 +83,9 @@ TEST(CleanPreviousInstall, RemovesTheEarlierInstallOfTheChipOnTheBus) {
     earlier.driverFile = c.driverFile;
     earlier.infText = "[Version]\r\nHKR,,PortDriver,," + c.driverFile + "\r\n";
     const EarlierKeys keys = AddEarlierInstall(machine, earlier);
-    // The other chip's traces are not this machine's controller.
-    EarlierInstall other;
-    other.chip = c.chip == "7351" ? "7341" : "7351";
-    other.driverFile = c.chip == "7351" ? "k7341.mpd" : "k7351.mpd";
-    machine.PutFile(std::string(kIosubsysDir) + "\\" + other.driverFile, "other");
+    // The other chip's miniport is not this machine's controller's.
+    const std::string otherFile = c.chip == "7351" ? "k7341.mpd" : "k7351.mpd";
+    machine.PutFile(std::string(kIosubsysDir) + "\\" + otherFile, "other");
     const MachineSnapshot before = machine.Snapshot();
 
     EXPECT_EQ(CleanPreviousInstall(machine, StateFor(c.variant)), 1);
@@ -99,7 +97,7 @@ TEST(CleanPreviousInstall, RemovesTheEarlierInstallOfTheChipOnTheBus) {
     EXPECT_EQ(DeletedFiles(before, after).size(), 2u);
     EXPECT_FALSE(machine.FileExists(std::string(kOtherInfDir) + "\\OEM3.INF"));
     EXPECT_FALSE(machine.FileExists(std::string(kIosubsysDir) + "\\" + c.driverFile));
-    EXPECT_TRUE(machine.FileExists(std::string(kIosubsysDir) + "\\" + other.driverFile));
+    EXPECT_TRUE(machine.FileExists(std::string(kIosubsysDir) + "\\" + otherFile));
     EXPECT_TRUE(fixture::ChangedFiles(before, after).empty());
     EXPECT_EQ(MessageBoxCount(machine), 0);
   }

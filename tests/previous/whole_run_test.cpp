@@ -210,5 +210,27 @@ TEST(WholeRun, WithoutAPatchedClassInfNothingIsCopiedButTheResetRuns) {
   EXPECT_TRUE(HasEvent(machine, MachineEvent::Kind::RestartRequested));
 }
 
+TEST(WholeRun, OnTheNtFamilyTheBridgeIsNotFoundAndTheRunGoesOn) {
+  // The NT family refuses direct port access, so the scan sees no bridge:
+  // the not-found message, no cleanup of the earlier installation's files,
+  // and the rest of the run as on a machine without the bridge.
+  SimulatedMachine machine;
+  machine.config().family = WindowsFamily::NT;
+  machine.config().pci = {{7, fixture::kSecondBridge}};
+  BuildMachine(machine);
+
+  EXPECT_EQ(machine.RunProcess([&] { return SetupMain(machine, "/D:K7351"); }), 0);
+
+  const std::vector<MachineEvent> boxes = MessageBoxes(machine);
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[1].text, "Zel IDE controller not found!");
+  EXPECT_EQ(boxes[1].caption, "Setup Error");
+  EXPECT_FALSE(HasEvent(machine, MachineEvent::Kind::DialogOpened));
+  EXPECT_TRUE(machine.FileExists(kOldInf));
+  EXPECT_EQ(machine.FileBytes(std::string(kIosubsys) + "\\k7351.mpd"), "new K7351.MPD");
+  EXPECT_TRUE(HasEvent(machine, MachineEvent::Kind::Sleep));
+  EXPECT_TRUE(HasEvent(machine, MachineEvent::Kind::RestartRequested));
+}
+
 }  // namespace
 }  // namespace ide
