@@ -41,7 +41,15 @@ bool ComposeInfPath(const std::string& windowsDir, std::string_view folder,
 
 bool IsBareFileName(std::string_view name) {
   if (name.empty()) return false;
-  if (name.find_first_of("\\/:") != std::string_view::npos) return false;
+  // Folder separators and the drive colon lead elsewhere; wildcards and the
+  // other characters Windows forbids in names could match or reach files
+  // that are not the one named.
+  if (name.find_first_of("\\/:*?\"<>|") != std::string_view::npos) {
+    return false;
+  }
+  for (char c : name) {
+    if (static_cast<unsigned char>(c) < 0x20) return false;
+  }
   return name.find_first_not_of('.') != std::string_view::npos;
 }
 

@@ -28,8 +28,9 @@ int InfMentionsDriver(PlatformServices& os, const std::string& filePath,
                       std::string_view name);
 
 // True for a plain file name that stays in the folder it is joined to: not
-// empty, no backslash, slash or drive colon, and not made of dots alone
-// ("." and ".." name folders).
+// empty, no backslash, slash or drive colon, no wildcard or other character
+// Windows forbids in a file name, and not made of dots alone ("." and ".."
+// name folders).
 bool IsBareFileName(std::string_view name);
 
 }  // namespace ide

@@ -169,7 +169,10 @@ TEST(IsBareFileName, AcceptsOnlyNamesThatStayInTheirFolder) {
       {"..", false},             {"...", false},
       {"..\\x.inf", false},      {"x\\y.inf", false},
       {"x/y.inf", false},        {"C:x.inf", false},
-      {"\\\\server\\x", false},
+      {"\\\\server\\x", false},   {"*.INF", false},
+      {"OEM?.INF", false},       {"OEM3.INF|X", false},
+      {"<OEM3>.INF", false},     {"\"OEM3.INF\"", false},
+      {"OEM3\tINF", false},     {"Zel HDD 2.INF", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
