@@ -6,7 +6,8 @@ ChipsetIndex DetectChipset(PlatformServices& os) {
   ChipsetIndex result = kNoChipset;
   for (int device = 0; device < kPciDevicesPerBus; ++device) {
     const std::uint32_t address =
-        kPciConfigEnable + static_cast<std::uint32_t>(device) * kPciDeviceStride;
+        kPciConfigEnable +
+        static_cast<std::uint32_t>(device) * kPciDeviceStride;
     // Where the processor refuses port access (the NT family) nothing can be
     // read; reading after a refused address write would report whichever
     // device was addressed before, so such a device is simply not seen.

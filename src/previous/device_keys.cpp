@@ -16,8 +16,8 @@ bool NamesDriverInstance(std::string_view text) {
   while (true) {
     const std::size_t end = text.find('\\', start);
     const std::string_view part = text.substr(
-        start, end == std::string_view::npos ? std::string_view::npos
-                                             : end - start);
+        start,
+        end == std::string_view::npos ? std::string_view::npos : end - start);
     if (part.empty()) return false;
     ++parts;
     if (end == std::string_view::npos) break;

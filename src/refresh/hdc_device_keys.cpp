@@ -14,8 +14,8 @@ bool FirstInstanceIsHdc(PlatformServices& os, const std::string& deviceName) {
     return false;
   }
   HKEY device = nullptr;
-  if (os.RegOpenKeyExA(LocalMachineKey(), devicePath.c_str(), 0,
-                       KEY_ALL_ACCESS, &device) != ERROR_SUCCESS) {
+  if (os.RegOpenKeyExA(LocalMachineKey(), devicePath.c_str(), 0, KEY_ALL_ACCESS,
+                       &device) != ERROR_SUCCESS) {
     return false;
   }
   bool isHdc = false;

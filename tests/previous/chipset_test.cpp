@@ -26,26 +26,32 @@ struct DetectCase {
 TEST(DetectChipset, FindsTheBridgeWithTheHighestDeviceNumber) {
   const std::vector<DetectCase> cases = {
       {"empty bus", {}, kNoChipset},
-      {"other devices only", {{0, kMakerHostBridge}, {8, kOtherDisplay}},
+      {"other devices only",
+       {{0, kMakerHostBridge}, {8, kOtherDisplay}},
        kNoChipset},
       {"first bridge", {{0, kMakerHostBridge}, {7, kFirstBridge}}, 0},
       {"second bridge", {{0, kMakerHostBridge}, {7, kSecondBridge}}, 1},
       {"device 0", {{0, kSecondBridge}}, 1},
       {"device 31, the last one scanned", {{31, kFirstBridge}}, 0},
-      {"second bridge later on the bus", {{3, kFirstBridge}, {9, kSecondBridge}},
+      {"second bridge later on the bus",
+       {{3, kFirstBridge}, {9, kSecondBridge}},
        1},
-      {"first bridge later on the bus", {{3, kSecondBridge}, {9, kFirstBridge}},
+      {"first bridge later on the bus",
+       {{3, kSecondBridge}, {9, kFirstBridge}},
        0},
       // The IDE controllers themselves are no bridges.
       {"controllers only",
-       {{1, PciId(0x8C4E, 0x7341)}, {2, PciId(0x8C4E, 0x7351)}}, kNoChipset},
+       {{1, PciId(0x8C4E, 0x7341)}, {2, PciId(0x8C4E, 0x7351)}},
+       kNoChipset},
       // A bridge device ID under another vendor is someone else's device.
       {"bridge ID of another vendor",
-       {{7, PciId(0x1A2B, 0x7450)}, {8, PciId(0x7450, 0x8C4E)}}, kNoChipset},
+       {{7, PciId(0x1A2B, 0x7450)}, {8, PciId(0x7450, 0x8C4E)}},
+       kNoChipset},
       // An empty slot reads as all ones.
       {"all ones", {{7, 0xFFFFFFFFu}}, kNoChipset},
       {"maker device after the bridge changes nothing",
-       {{7, kSecondBridge}, {12, PciId(0x8C4E, 0x7441)}}, 1},
+       {{7, kSecondBridge}, {12, PciId(0x8C4E, 0x7441)}},
+       1},
   };
   for (const DetectCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -74,14 +80,22 @@ TEST(DetectChipset, ARefusedAccessHidesOnlyThatDevice) {
     ChipsetIndex expected;
   };
   const std::vector<Case> cases = {
-      {"refused address write, bridge there unseen", "WritePortDword",
-       {{7, kSecondBridge}, {9, kFirstBridge}}, 1},
-      {"refused address write, later bridge still found", "WritePortDword",
-       {{7, kFirstBridge}, {12, kSecondBridge}}, 1},
-      {"refused data read, bridge there unseen", "ReadPortDword",
-       {{7, kSecondBridge}, {9, kFirstBridge}}, 1},
-      {"refused data read, later bridge still found", "ReadPortDword",
-       {{7, kFirstBridge}, {12, kSecondBridge}}, 1},
+      {"refused address write, bridge there unseen",
+       "WritePortDword",
+       {{7, kSecondBridge}, {9, kFirstBridge}},
+       1},
+      {"refused address write, later bridge still found",
+       "WritePortDword",
+       {{7, kFirstBridge}, {12, kSecondBridge}},
+       1},
+      {"refused data read, bridge there unseen",
+       "ReadPortDword",
+       {{7, kSecondBridge}, {9, kFirstBridge}},
+       1},
+      {"refused data read, later bridge still found",
+       "ReadPortDword",
+       {{7, kFirstBridge}, {12, kSecondBridge}},
+       1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -25,25 +25,35 @@ TEST(FindFirstSubkeyContaining, TakesTheFirstNameHoldingTheText) {
   const std::vector<SearchCase> cases = {
       {"text inside a longer name",
        {"VEN_5A11&DEV_0640", "VEN_8C4E&DEV_7351&SUBSYS_00000000&REV_01"},
-       "7351", "VEN_8C4E&DEV_7351&SUBSYS_00000000&REV_01"},
+       "7351",
+       "VEN_8C4E&DEV_7351&SUBSYS_00000000&REV_01"},
       // Any name holding the digits will do, whoever's device it is.
       {"another vendor's key listed first",
-       {"VEN_7351&DEV_0001", "VEN_8C4E&DEV_7351"}, "7351", "VEN_7351&DEV_0001"},
-      {"first of two matches", {"VEN_8C4E&DEV_7351&REV_01", "VEN_8C4E&DEV_7351&REV_02"},
-       "7351", "VEN_8C4E&DEV_7351&REV_01"},
+       {"VEN_7351&DEV_0001", "VEN_8C4E&DEV_7351"},
+       "7351",
+       "VEN_7351&DEV_0001"},
+      {"first of two matches",
+       {"VEN_8C4E&DEV_7351&REV_01", "VEN_8C4E&DEV_7351&REV_02"},
+       "7351",
+       "VEN_8C4E&DEV_7351&REV_01"},
       {"the other chip's key is no match", {"VEN_8C4E&DEV_7341"}, "7351", ""},
       {"text must be contiguous", {"VEN_8C4E&DEV_73_51"}, "7351", ""},
       {"letters compared exactly", {"ven_8c4e&dev_7351"}, "VEN_8C4E", ""},
       {"no subkeys", {}, "7351", ""},
       // A name too long for a name slot ends the search right there.
-      {"name of 128 characters ends the search", {n128, "VEN_8C4E&DEV_7351"},
-       "7351", ""},
-      {"match before the long name", {"VEN_8C4E&DEV_7351", n128}, "7351",
+      {"name of 128 characters ends the search",
+       {n128, "VEN_8C4E&DEV_7351"},
+       "7351",
+       ""},
+      {"match before the long name",
+       {"VEN_8C4E&DEV_7351", n128},
+       "7351",
        "VEN_8C4E&DEV_7351"},
       // Base, backslash and name must stay under 128 characters.
       {"matching name whose path would not fit", {n127}, "7351", ""},
       {"matching name whose path just fits",
-       {std::string(114, 'C') + "7351"}, "7351",
+       {std::string(114, 'C') + "7351"},
+       "7351",
        std::string(114, 'C') + "7351"},
   };
   for (const SearchCase& c : cases) {
@@ -74,9 +84,9 @@ TEST(FindFirstSubkeyContaining, MissingBaseKeyIsNotFound) {
   SimulatedMachine machine;
   DeviceKeyRecord record;
   record.found = 1;
-  EXPECT_EQ(FindFirstSubkeyContaining(machine, "Enum\\MF\\CHILD0000", "7351",
-                                      record),
-            0);
+  EXPECT_EQ(
+      FindFirstSubkeyContaining(machine, "Enum\\MF\\CHILD0000", "7351", record),
+      0);
   EXPECT_EQ(record.found, 0);
 }
 
@@ -88,12 +98,16 @@ TEST(ComposeInstancePath, TakesOnlyTheFirstInstance) {
   };
   const std::string device = std::string(kPci) + "\\VEN_8C4E&DEV_7351";
   const std::vector<Case> cases = {
-      {"one instance", {"BUS_00&DEV_07&FUNC_01"}, device + "\\BUS_00&DEV_07&FUNC_01"},
-      {"first of two", {"BUS_00&DEV_07&FUNC_01", "BUS_00&DEV_09&FUNC_01"},
+      {"one instance",
+       {"BUS_00&DEV_07&FUNC_01"},
+       device + "\\BUS_00&DEV_07&FUNC_01"},
+      {"first of two",
+       {"BUS_00&DEV_07&FUNC_01", "BUS_00&DEV_09&FUNC_01"},
        device + "\\BUS_00&DEV_07&FUNC_01"},
       {"no instance", {}, ""},
       {"path would reach 128 characters",
-       {std::string(127 - device.size(), 'I')}, ""},
+       {std::string(127 - device.size(), 'I')},
+       ""},
       {"path of 127 characters",
        {std::string(126 - device.size(), 'I')},
        device + "\\" + std::string(126 - device.size(), 'I')},
@@ -134,8 +148,8 @@ TEST(ReadDriverClassKey, BuildsTheClassKeyFromTheDriverValue) {
       {"no Driver value", RegistryValue{}, ""},
       // Whatever the value's type, its bytes are the text, up to the zero
       // and never beyond the length returned.
-      {"binary without a zero", RegistryValue{"Driver", REG_BINARY, "hdc\\0007"},
-       root + "hdc\\0007"},
+      {"binary without a zero",
+       RegistryValue{"Driver", REG_BINARY, "hdc\\0007"}, root + "hdc\\0007"},
       {"text ends at its first zero",
        RegistryValue{"Driver", REG_SZ, std::string("hdc\\0001\0xyz\0", 13)},
        root + "hdc\\0001"},
@@ -154,7 +168,8 @@ TEST(ReadDriverClassKey, BuildsTheClassKeyFromTheDriverValue) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     SimulatedMachine machine;
-    const std::string key = std::string(fixture::kChild0) + "\\PCI&VEN_8C4E&DEV_7351";
+    const std::string key =
+        std::string(fixture::kChild0) + "\\PCI&VEN_8C4E&DEV_7351";
     machine.registry().CreateKey(key);
     if (!c.driver.name.empty()) machine.registry().SetValue(key, c.driver);
     DeviceKeyRecord record;

@@ -2,13 +2,13 @@
 // comparison of a machine before and after a step.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "platform/simulated_machine.h"
 
@@ -43,7 +43,8 @@ inline void AddInstance(SimulatedMachine& machine, const std::string& path,
                         const std::string& className,
                         const std::string& driver) {
   machine.registry().CreateKey(path);
-  if (!className.empty()) machine.registry().SetString(path, "Class", className);
+  if (!className.empty())
+    machine.registry().SetString(path, "Class", className);
   if (!driver.empty()) machine.registry().SetString(path, "Driver", driver);
 }
 
@@ -66,10 +67,11 @@ struct EarlierKeys {
 
 inline EarlierKeys KeysFor(const std::string& chip) {
   EarlierKeys keys;
-  keys.pciDevice = std::string(kPci) + "\\VEN_8C4E&DEV_" + chip +
-                   "&SUBSYS_00000000&REV_01";
+  keys.pciDevice =
+      std::string(kPci) + "\\VEN_8C4E&DEV_" + chip + "&SUBSYS_00000000&REV_01";
   keys.pciInstance = keys.pciDevice + "\\BUS_00&DEV_07&FUNC_01";
-  const std::string child = "PCI&VEN_8C4E&DEV_" + chip + "&BUS_00&DEV_07&FUNC_01";
+  const std::string child =
+      "PCI&VEN_8C4E&DEV_" + chip + "&BUS_00&DEV_07&FUNC_01";
   keys.firstChild = std::string(kChild0) + "\\" + child;
   keys.secondChild = std::string(kChild1) + "\\" + child;
   return keys;
@@ -90,12 +92,14 @@ inline void AddUnrelated(SimulatedMachine& machine) {
                   "\\VEN_1A2B&DEV_0300&SUBSYS_00000000&REV_00\\BUS_00&DEV_08&"
                   "FUNC_00",
               "DISPLAY", "DISPLAY\\0000");
-  AddInstance(machine,
-              std::string(kChild0) + "\\PCI&VEN_5A11&DEV_0640&BUS_00&DEV_04&FUNC_00",
-              "hdc", "hdc\\0004");
-  AddInstance(machine,
-              std::string(kChild1) + "\\PCI&VEN_5A11&DEV_0640&BUS_00&DEV_04&FUNC_00",
-              "hdc", "hdc\\0005");
+  AddInstance(
+      machine,
+      std::string(kChild0) + "\\PCI&VEN_5A11&DEV_0640&BUS_00&DEV_04&FUNC_00",
+      "hdc", "hdc\\0004");
+  AddInstance(
+      machine,
+      std::string(kChild1) + "\\PCI&VEN_5A11&DEV_0640&BUS_00&DEV_04&FUNC_00",
+      "hdc", "hdc\\0005");
   machine.registry().SetString(std::string(kClassRoot) + "\\hdc", "",
                                "Hard disk controllers");
   AddClassKey(machine, "hdc\\0000", "MSHDC.INF");

@@ -35,31 +35,44 @@ struct FindCase {
 
 TEST(FindOldInfFile, LooksInInfThenInOther) {
   const std::vector<FindCase> cases = {
-      {"in inf", "OEM3.INF", {std::string(kInfDir) + "\\OEM3.INF"},
+      {"in inf",
+       "OEM3.INF",
+       {std::string(kInfDir) + "\\OEM3.INF"},
        "C:\\WINDOWS\\inf\\OEM3.INF"},
-      {"in inf\\other", "ZelmontZELHDD.INF",
+      {"in inf\\other",
+       "ZelmontZELHDD.INF",
        {std::string(kOtherInfDir) + "\\ZelmontZELHDD.INF"},
        "C:\\WINDOWS\\inf\\other\\ZelmontZELHDD.INF"},
-      {"in both, inf wins", "OEM3.INF",
+      {"in both, inf wins",
+       "OEM3.INF",
        {std::string(kInfDir) + "\\OEM3.INF",
         std::string(kOtherInfDir) + "\\OEM3.INF"},
        "C:\\WINDOWS\\inf\\OEM3.INF"},
       {"in neither", "OEM3.INF", {}, ""},
       // The class INF is patched by this setup; it is never the old one.
-      {"class INF in capitals", "MSHDC.INF", {std::string(kInfDir) + "\\MSHDC.INF"},
+      {"class INF in capitals",
+       "MSHDC.INF",
+       {std::string(kInfDir) + "\\MSHDC.INF"},
        ""},
-      {"class INF mixed case", "MsHdc.Inf", {std::string(kInfDir) + "\\MSHDC.INF"},
+      {"class INF mixed case",
+       "MsHdc.Inf",
+       {std::string(kInfDir) + "\\MSHDC.INF"},
        ""},
-      {"class INF in other", "mshdc.inf",
-       {std::string(kOtherInfDir) + "\\MSHDC.INF"}, ""},
-      {"a name only like the class INF", "MSHDC2.INF",
-       {std::string(kInfDir) + "\\MSHDC2.INF"}, "C:\\WINDOWS\\inf\\MSHDC2.INF"},
+      {"class INF in other",
+       "mshdc.inf",
+       {std::string(kOtherInfDir) + "\\MSHDC.INF"},
+       ""},
+      {"a name only like the class INF",
+       "MSHDC2.INF",
+       {std::string(kInfDir) + "\\MSHDC2.INF"},
+       "C:\\WINDOWS\\inf\\MSHDC2.INF"},
   };
   for (const FindCase& c : cases) {
     SCOPED_TRACE(c.name);
     SimulatedMachine machine;
     machine.registry().SetString(kFirstChildClass, "InfPath", c.infPathValue);
-    for (const std::string& file : c.files) machine.PutFile(file, "[Version]\r\n");
+    for (const std::string& file : c.files)
+      machine.PutFile(file, "[Version]\r\n");
     PreviousInstall record = RecordWithFirstChildClass();
     FindOldInfFile(machine, record);
     EXPECT_EQ(record.infPath, c.expected);
@@ -72,12 +85,16 @@ TEST(FindOldInfFile, OnlyABareFileNameIsJoinedToTheInfFolders) {
   const std::vector<FindCase> cases = {
       {"parent folder", "..\\SYSTEM.INI", {"C:\\WINDOWS\\SYSTEM.INI"}, ""},
       {"two levels up", "..\\..\\AUTOEXEC.BAT", {"C:\\AUTOEXEC.BAT"}, ""},
-      {"from other to inf", "..\\OEM3.INF", {std::string(kInfDir) + "\\OEM3.INF"},
+      {"from other to inf",
+       "..\\OEM3.INF",
+       {std::string(kInfDir) + "\\OEM3.INF"},
        ""},
       {"absolute path", "C:\\CONFIG.SYS", {"C:\\CONFIG.SYS"}, ""},
       {"drive relative", "C:CONFIG.SYS", {"C:\\CONFIG.SYS"}, ""},
       {"forward slashes", "../SYSTEM.INI", {"C:\\WINDOWS\\SYSTEM.INI"}, ""},
-      {"subfolder", "OTHER\\OEM3.INF", {std::string(kOtherInfDir) + "\\OEM3.INF"},
+      {"subfolder",
+       "OTHER\\OEM3.INF",
+       {std::string(kOtherInfDir) + "\\OEM3.INF"},
        ""},
       {"dot dot", "..", {std::string(kInfDir) + "\\OEM3.INF"}, ""},
       {"empty", "", {std::string(kInfDir) + "\\OEM3.INF"}, ""},
@@ -86,7 +103,8 @@ TEST(FindOldInfFile, OnlyABareFileNameIsJoinedToTheInfFolders) {
     SCOPED_TRACE(c.name);
     SimulatedMachine machine;
     machine.registry().SetString(kFirstChildClass, "InfPath", c.infPathValue);
-    for (const std::string& file : c.files) machine.PutFile(file, "k7351.mpd\r\n");
+    for (const std::string& file : c.files)
+      machine.PutFile(file, "k7351.mpd\r\n");
     PreviousInstall record = RecordWithFirstChildClass();
     FindOldInfFile(machine, record);
     EXPECT_EQ(record.infPath, "");
@@ -144,8 +162,9 @@ TEST(FindOldInfFile, APathThatWouldNotFitIsNotLookedFor) {
     SimulatedMachine machine;
     const std::string name = std::string(c.nameLength - 4, 'N') + ".INF";
     machine.registry().SetString(kFirstChildClass, "InfPath", name);
-    machine.PutFile(std::string(c.inOther ? kOtherInfDir : kInfDir) + "\\" + name,
-                    "k7351.mpd\r\n");
+    machine.PutFile(
+        std::string(c.inOther ? kOtherInfDir : kInfDir) + "\\" + name,
+        "k7351.mpd\r\n");
     PreviousInstall record = RecordWithFirstChildClass();
     FindOldInfFile(machine, record);
     if (c.found) {
@@ -163,16 +182,26 @@ TEST(IsBareFileName, AcceptsOnlyNamesThatStayInTheirFolder) {
     bool bare;
   };
   const std::vector<Case> cases = {
-      {"OEM3.INF", true},        {"ZelmontZELHDD.INF", true},
-      {"a..b.inf", true},        {"..inf", true},
-      {"", false},               {".", false},
-      {"..", false},             {"...", false},
-      {"..\\x.inf", false},      {"x\\y.inf", false},
-      {"x/y.inf", false},        {"C:x.inf", false},
-      {"\\\\server\\x", false},   {"*.INF", false},
-      {"OEM?.INF", false},       {"OEM3.INF|X", false},
-      {"<OEM3>.INF", false},     {"\"OEM3.INF\"", false},
-      {"OEM3\tINF", false},     {"Zel HDD 2.INF", true},
+      {"OEM3.INF", true},
+      {"ZelmontZELHDD.INF", true},
+      {"a..b.inf", true},
+      {"..inf", true},
+      {"", false},
+      {".", false},
+      {"..", false},
+      {"...", false},
+      {"..\\x.inf", false},
+      {"x\\y.inf", false},
+      {"x/y.inf", false},
+      {"C:x.inf", false},
+      {"\\\\server\\x", false},
+      {"*.INF", false},
+      {"OEM?.INF", false},
+      {"OEM3.INF|X", false},
+      {"<OEM3>.INF", false},
+      {"\"OEM3.INF\"", false},
+      {"OEM3\tINF", false},
+      {"Zel HDD 2.INF", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -203,21 +232,25 @@ TEST(InfMentionsDriver, NeedsTheNameInExactlyThoseLettersWithinOneRead) {
       {"long line, name in the second read",
        std::string(255, ';') + "k7351.mpd" + "\r\n", 1},
       // The text file ends at a Ctrl-Z.
-      {"after the end-of-file mark", "[Version]\r\n\x1a" "k7351.mpd\r\n", 0},
+      {"after the end-of-file mark",
+       "[Version]\r\n\x1a"
+       "k7351.mpd\r\n",
+       0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     SimulatedMachine machine;
     machine.PutFile("C:\\WINDOWS\\INF\\OEM3.INF", c.bytes);
-    EXPECT_EQ(InfMentionsDriver(machine, "C:\\WINDOWS\\INF\\OEM3.INF", "k7351.mpd"),
-              c.expected);
+    EXPECT_EQ(
+        InfMentionsDriver(machine, "C:\\WINDOWS\\INF\\OEM3.INF", "k7351.mpd"),
+        c.expected);
   }
 }
 
 TEST(InfMentionsDriver, MissingFileDoesNotMention) {
   SimulatedMachine machine;
-  EXPECT_EQ(InfMentionsDriver(machine, "C:\\WINDOWS\\INF\\OEM3.INF", "k7351.mpd"),
-            0);
+  EXPECT_EQ(
+      InfMentionsDriver(machine, "C:\\WINDOWS\\INF\\OEM3.INF", "k7351.mpd"), 0);
 }
 
 }  // namespace

@@ -29,8 +29,8 @@ std::vector<std::string> Sorted(std::vector<std::string> items) {
 
 // Every key an earlier installation for `keys` leaves, in deletion roots.
 std::vector<std::string> AllEarlierRoots(const EarlierKeys& keys) {
-  return {keys.pciDevice,  ClassKey("hdc\\0001"), keys.firstChild,
-          ClassKey("hdc\\0002"), keys.secondChild, ClassKey("hdc\\0003")};
+  return {keys.pciDevice,        ClassKey("hdc\\0001"), keys.firstChild,
+          ClassKey("hdc\\0002"), keys.secondChild,      ClassKey("hdc\\0003")};
 }
 
 SetupState StateFor(SetupVariant variant) {
@@ -45,9 +45,11 @@ SetupState StateFor(SetupVariant variant) {
 }
 
 int MessageBoxCount(const SimulatedMachine& machine) {
-  return static_cast<int>(std::count_if(
-      machine.events().begin(), machine.events().end(),
-      [](const MachineEvent& e) { return e.kind == MachineEvent::Kind::MessageBox; }));
+  return static_cast<int>(
+      std::count_if(machine.events().begin(), machine.events().end(),
+                    [](const MachineEvent& e) {
+                      return e.kind == MachineEvent::Kind::MessageBox;
+                    }));
 }
 
 TEST(CleanPreviousInstall, RemovesTheEarlierInstallOfTheChipOnTheBus) {
@@ -61,21 +63,22 @@ TEST(CleanPreviousInstall, RemovesTheEarlierInstallOfTheChipOnTheBus) {
     SetupVariant variant;
   };
   const std::vector<Case> cases = {
-      {"second bridge, variant K7351", fixture::kSecondBridge, "7351", "k7351.mpd",
-       kVariantK7351},
-      {"second bridge, variant K7341", fixture::kSecondBridge, "7351", "k7351.mpd",
-       kVariantK7341},
-      {"second bridge, variant RB Max", fixture::kSecondBridge, "7351", "k7351.mpd",
-       kVariantRbMax},
-      {"first bridge, variant K7351", fixture::kFirstBridge, "7341", "k7341.mpd",
-       kVariantK7351},
-      {"first bridge, variant K7341", fixture::kFirstBridge, "7341", "k7341.mpd",
-       kVariantK7341},
+      {"second bridge, variant K7351", fixture::kSecondBridge, "7351",
+       "k7351.mpd", kVariantK7351},
+      {"second bridge, variant K7341", fixture::kSecondBridge, "7351",
+       "k7351.mpd", kVariantK7341},
+      {"second bridge, variant RB Max", fixture::kSecondBridge, "7351",
+       "k7351.mpd", kVariantRbMax},
+      {"first bridge, variant K7351", fixture::kFirstBridge, "7341",
+       "k7341.mpd", kVariantK7351},
+      {"first bridge, variant K7341", fixture::kFirstBridge, "7341",
+       "k7341.mpd", kVariantK7341},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     SimulatedMachine machine;
-    machine.config().pci = {{0, fixture::kMakerHostBridge}, {7, c.bridge},
+    machine.config().pci = {{0, fixture::kMakerHostBridge},
+                            {7, c.bridge},
                             {8, fixture::kOtherDisplay}};
     AddUnrelated(machine);
     EarlierInstall earlier;
@@ -96,8 +99,10 @@ TEST(CleanPreviousInstall, RemovesTheEarlierInstallOfTheChipOnTheBus) {
     fixture::ExpectNothingAddedOrAltered(before.registry, after.registry);
     EXPECT_EQ(DeletedFiles(before, after).size(), 2u);
     EXPECT_FALSE(machine.FileExists(std::string(kOtherInfDir) + "\\OEM3.INF"));
-    EXPECT_FALSE(machine.FileExists(std::string(kIosubsysDir) + "\\" + c.driverFile));
-    EXPECT_TRUE(machine.FileExists(std::string(kIosubsysDir) + "\\" + otherFile));
+    EXPECT_FALSE(
+        machine.FileExists(std::string(kIosubsysDir) + "\\" + c.driverFile));
+    EXPECT_TRUE(
+        machine.FileExists(std::string(kIosubsysDir) + "\\" + otherFile));
     EXPECT_TRUE(fixture::ChangedFiles(before, after).empty());
     EXPECT_EQ(MessageBoxCount(machine), 0);
   }
@@ -112,15 +117,27 @@ TEST(CleanPreviousInstall, WithoutTheBridgeSaysSoAndTouchesNothing) {
     std::string message;
   };
   const std::vector<Case> cases = {
-      {"Zel variant, other chipset", kVariantK7351, WindowsFamily::Win95,
-       {{0, fixture::PciId(0x4E56, 0x0100)}}, "Zel IDE controller not found!"},
-      {"K7341 variant, empty bus", kVariantK7341, WindowsFamily::Win95, {},
+      {"Zel variant, other chipset",
+       kVariantK7351,
+       WindowsFamily::Win95,
+       {{0, fixture::PciId(0x4E56, 0x0100)}},
        "Zel IDE controller not found!"},
-      {"RB Max variant", kVariantRbMax, WindowsFamily::Win95,
-       {{0, fixture::kMakerHostBridge}}, "RB Max IDE controller not found!"},
+      {"K7341 variant, empty bus",
+       kVariantK7341,
+       WindowsFamily::Win95,
+       {},
+       "Zel IDE controller not found!"},
+      {"RB Max variant",
+       kVariantRbMax,
+       WindowsFamily::Win95,
+       {{0, fixture::kMakerHostBridge}},
+       "RB Max IDE controller not found!"},
       // Ports cannot be read on the NT family, so the bridge is never seen.
-      {"bridge present but ports refused", kVariantK7351, WindowsFamily::NT,
-       {{7, fixture::kSecondBridge}}, "Zel IDE controller not found!"},
+      {"bridge present but ports refused",
+       kVariantK7351,
+       WindowsFamily::NT,
+       {{7, fixture::kSecondBridge}},
+       "Zel IDE controller not found!"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -154,10 +171,14 @@ TEST(CleanPreviousInstall, BothBridgesCleanForTheHigherDevice) {
     std::string keptChip;
   };
   const std::vector<Case> cases = {
-      {"second bridge higher", {{3, fixture::kFirstBridge}, {7, fixture::kSecondBridge}},
-       "7351", "7341"},
-      {"first bridge higher", {{3, fixture::kSecondBridge}, {7, fixture::kFirstBridge}},
-       "7341", "7351"},
+      {"second bridge higher",
+       {{3, fixture::kFirstBridge}, {7, fixture::kSecondBridge}},
+       "7351",
+       "7341"},
+      {"first bridge higher",
+       {{3, fixture::kSecondBridge}, {7, fixture::kFirstBridge}},
+       "7341",
+       "7351"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -173,8 +194,9 @@ TEST(CleanPreviousInstall, BothBridgesCleanForTheHigherDevice) {
 
     EXPECT_EQ(CleanPreviousInstall(machine, StateFor(kVariantK7341)), 1);
 
-    EXPECT_EQ(Sorted(DeletedKeyRoots(before.registry, machine.Snapshot().registry)),
-              Sorted({cleaned.pciDevice, ClassKey("hdc\\0001")}));
+    EXPECT_EQ(
+        Sorted(DeletedKeyRoots(before.registry, machine.Snapshot().registry)),
+        Sorted({cleaned.pciDevice, ClassKey("hdc\\0001")}));
   }
 }
 
@@ -196,7 +218,8 @@ TEST(RemovePreviousInstall, OldInfAndMiniportGoOnlyWhenTheInfNamesTheFile) {
        "[x]\r\nHKR,,PortDriver,,K7351.MPD\r\n", false},
       {"other chip's file named", "OEM3.INF", kOtherInfDir,
        "[x]\r\nHKR,,PortDriver,,k7341.mpd\r\n", false},
-      {"file not named", "OEM3.INF", kOtherInfDir, "[x]\r\nClass=hdc\r\n", false},
+      {"file not named", "OEM3.INF", kOtherInfDir, "[x]\r\nClass=hdc\r\n",
+       false},
   };
   for (const OldInfCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -219,8 +242,9 @@ TEST(RemovePreviousInstall, OldInfAndMiniportGoOnlyWhenTheInfNamesTheFile) {
     EXPECT_EQ(DeletedFiles(before, machine.Snapshot()).size(),
               c.filesDeleted ? 2u : 0u);
     // The registry traces go in every case.
-    EXPECT_EQ(Sorted(DeletedKeyRoots(before.registry, machine.Snapshot().registry)),
-              Sorted(AllEarlierRoots(keys)));
+    EXPECT_EQ(
+        Sorted(DeletedKeyRoots(before.registry, machine.Snapshot().registry)),
+        Sorted(AllEarlierRoots(keys)));
   }
 }
 
@@ -252,7 +276,8 @@ TEST(RemovePreviousInstall, InfPathValuesWithFoldersDeleteNothingOutsideInf) {
       {"..\\WIN.INI", "C:\\WINDOWS\\WIN.INI"},
       {"..\\..\\AUTOEXEC.BAT", "C:\\AUTOEXEC.BAT"},
       {"C:\\CONFIG.SYS", "C:\\CONFIG.SYS"},
-      {"..\\SYSTEM\\IOSUBSYS\\ESDI_506.PDR", "C:\\WINDOWS\\SYSTEM\\IOSUBSYS\\ESDI_506.PDR"},
+      {"..\\SYSTEM\\IOSUBSYS\\ESDI_506.PDR",
+       "C:\\WINDOWS\\SYSTEM\\IOSUBSYS\\ESDI_506.PDR"},
       {"OTHER\\..\\..\\WIN.INI", "C:\\WINDOWS\\WIN.INI"},
   };
   for (const Case& c : cases) {
@@ -271,8 +296,9 @@ TEST(RemovePreviousInstall, InfPathValuesWithFoldersDeleteNothingOutsideInf) {
 
     EXPECT_EQ(machine.FileBytes(c.file), "load=k7351.mpd\r\n");
     EXPECT_TRUE(DeletedFiles(before, machine.Snapshot()).empty());
-    EXPECT_EQ(Sorted(DeletedKeyRoots(before.registry, machine.Snapshot().registry)),
-              Sorted(AllEarlierRoots(keys)));
+    EXPECT_EQ(
+        Sorted(DeletedKeyRoots(before.registry, machine.Snapshot().registry)),
+        Sorted(AllEarlierRoots(keys)));
   }
 }
 
@@ -306,8 +332,9 @@ TEST(RemovePreviousInstall, OldMiniportPathThatWouldNotFitKeepsBothFiles) {
     EXPECT_EQ(machine.FileExists(miniport), !c.filesDeleted);
     EXPECT_EQ(machine.FileExists(std::string(kOtherInfDir) + "\\OEM3.INF"),
               !c.filesDeleted);
-    EXPECT_EQ(Sorted(DeletedKeyRoots(before.registry, machine.Snapshot().registry)),
-              Sorted(AllEarlierRoots(keys)));
+    EXPECT_EQ(
+        Sorted(DeletedKeyRoots(before.registry, machine.Snapshot().registry)),
+        Sorted(AllEarlierRoots(keys)));
   }
 }
 
@@ -322,7 +349,8 @@ struct ShapeCase {
 
 TEST(FindPreviousInstall, CopesWithTheShapesTheRegistryTakes) {
   using fixture::AddInstance;
-  const std::string long128 = std::string(fixture::kPci) + "\\" + std::string(128, 'L');
+  const std::string long128 =
+      std::string(fixture::kPci) + "\\" + std::string(128, 'L');
   const std::vector<ShapeCase> cases = {
       {"Driver with trailing blanks",
        [](SimulatedMachine& m, const EarlierKeys& k) {
@@ -354,14 +382,18 @@ TEST(FindPreviousInstall, CopesWithTheShapesTheRegistryTakes) {
        },
        true},
       {"no match under the first child",
-       [](SimulatedMachine& m, const EarlierKeys& k) { m.registry().DeleteKey(k.firstChild); },
+       [](SimulatedMachine& m, const EarlierKeys& k) {
+         m.registry().DeleteKey(k.firstChild);
+       },
        [](const EarlierKeys& k) {
          return std::vector<std::string>{k.pciDevice, ClassKey("hdc\\0001"),
                                          k.secondChild, ClassKey("hdc\\0003")};
        },
        false},
       {"PCI key without instances",
-       [](SimulatedMachine& m, const EarlierKeys& k) { m.registry().DeleteKey(k.pciInstance); },
+       [](SimulatedMachine& m, const EarlierKeys& k) {
+         m.registry().DeleteKey(k.pciInstance);
+       },
        [](const EarlierKeys& k) {
          return std::vector<std::string>{k.pciDevice, k.firstChild,
                                          ClassKey("hdc\\0002"), k.secondChild,
@@ -396,15 +428,20 @@ TEST(FindPreviousInstall, CopesWithTheShapesTheRegistryTakes) {
       {"another vendor's key holding the digits comes first",
        [](SimulatedMachine& m, const EarlierKeys& k) {
          m.registry().DeleteKey(k.pciDevice);
-         AddInstance(m, std::string(fixture::kPci) + "\\VEN_7351&DEV_0001\\BUS_00&DEV_03&FUNC_00",
+         AddInstance(m,
+                     std::string(fixture::kPci) +
+                         "\\VEN_7351&DEV_0001\\BUS_00&DEV_03&FUNC_00",
                      "Net", "Net\\0000");
          fixture::AddClassKey(m, "Net\\0000", "");
          AddInstance(m, k.pciInstance, "hdc", "hdc\\0001");
        },
        [](const EarlierKeys& k) {
          return std::vector<std::string>{
-             std::string(fixture::kPci) + "\\VEN_7351&DEV_0001", ClassKey("Net\\0000"),
-             k.firstChild, ClassKey("hdc\\0002"), k.secondChild,
+             std::string(fixture::kPci) + "\\VEN_7351&DEV_0001",
+             ClassKey("Net\\0000"),
+             k.firstChild,
+             ClassKey("hdc\\0002"),
+             k.secondChild,
              ClassKey("hdc\\0003")};
        },
        true},

@@ -27,7 +27,8 @@ std::vector<std::string> Sorted(std::vector<std::string> items) {
 const std::string kClassInf =
     "[Version]\r\nSignature=$CHICAGO$\r\nClass=hdc\r\n\r\n"
     "[Manufacturer]\r\n%ZEL%=ZEL_HDC\r\n\r\n"
-    "[ZEL_HDC]\r\n%PCI\\VEN_8C4E&DEV_7000.DeviceDesc%=DUAL_IDE,PCI\\VEN_8C4E&DEV_7000\r\n"
+    "[ZEL_HDC]\r\n%PCI\\VEN_8C4E&DEV_7000.DeviceDesc%=DUAL_IDE,PCI\\VEN_8C4E&"
+    "DEV_7000\r\n"
     "\r\n"
     "[ControlFlags]\r\nExcludeFromSelect=*\r\n\r\n"
     "[Strings]\r\nZEL=\"Zelmont\"\r\n; esdi_506.pdr k7351.mpd\r\n";
@@ -52,11 +53,12 @@ void BuildMachine(SimulatedMachine& machine) {
   for (const char* name : {"K7341.MPD", "K7351.MPD", "RBIDE.MPD"}) {
     machine.PutFile(std::string("A:\\") + name, std::string("new ") + name);
   }
-  fixture::AddInstance(machine,
-                       std::string(kPci) + "\\VEN_2C04&DEV_0820\\BUS_00&DEV_05&FUNC_00",
-                       "SCSIAdapter", "SCSIAdapter\\0000");
+  fixture::AddInstance(
+      machine, std::string(kPci) + "\\VEN_2C04&DEV_0820\\BUS_00&DEV_05&FUNC_00",
+      "SCSIAdapter", "SCSIAdapter\\0000");
   fixture::AddClassKey(machine, "SCSIAdapter\\0000", "KS820.INF");
-  fixture::AddInstance(machine, "Enum\\SCSI\\NORVALE_CD-ROM\\PCI&VEN_2C04&FUNC_0030",
+  fixture::AddInstance(machine,
+                       "Enum\\SCSI\\NORVALE_CD-ROM\\PCI&VEN_2C04&FUNC_0030",
                        "CDROM", "CDROM\\0000");
   fixture::AddInstance(machine, "Enum\\ESDI\\GENERIC_IDE\\MF&CHILD0000&PCI",
                        "DiskDrive", "DiskDrive\\0000");
@@ -102,33 +104,70 @@ struct RunCase {
   std::string name;
   std::string commandLine;
   std::map<int, std::uint32_t> pci;
-  std::vector<int> clicks;       // in the completion dialog
-  std::string notFoundMessage;   // empty: the bridge is found
-  std::string placedFile;        // the miniport copied into iosubsys
-  bool earlierFilesDeleted;      // the old INF and the old miniport
-  bool waits;                    // the 30-second wait before the restart
+  std::vector<int> clicks;      // in the completion dialog
+  std::string notFoundMessage;  // empty: the bridge is found
+  std::string placedFile;       // the miniport copied into iosubsys
+  bool earlierFilesDeleted;     // the old INF and the old miniport
+  bool waits;                   // the 30-second wait before the restart
 };
 
 TEST(WholeRun, CleansPlacesAndResets) {
   const std::map<int, std::uint32_t> secondBridge = {
-      {0, fixture::kMakerHostBridge}, {7, fixture::kSecondBridge},
+      {0, fixture::kMakerHostBridge},
+      {7, fixture::kSecondBridge},
       {8, fixture::kOtherDisplay}};
   const std::map<int, std::uint32_t> noBridge = {
       {0, fixture::PciId(0x4E56, 0x0100)}, {8, fixture::kOtherDisplay}};
   const std::vector<RunCase> cases = {
-      {"K7351 on its bridge, restart now", "/D:K7351", secondBridge, {1027}, "",
-       "K7351.MPD", true, false},
-      {"K7351 on its bridge, restart later", "/D:K7351", secondBridge,
-       {1026, 1027}, "", "K7351.MPD", true, true},
+      {"K7351 on its bridge, restart now",
+       "/D:K7351",
+       secondBridge,
+       {1027},
+       "",
+       "K7351.MPD",
+       true,
+       false},
+      {"K7351 on its bridge, restart later",
+       "/D:K7351",
+       secondBridge,
+       {1026, 1027},
+       "",
+       "K7351.MPD",
+       true,
+       true},
       // The bridge decides what is cleaned; the command line what is placed.
-      {"K7341 named on the K7351 bridge", "/D:K7341", secondBridge, {1027}, "",
-       "K7341.MPD", true, false},
-      {"RB Max on the K7351 bridge", "/d:rbmax", secondBridge, {1027}, "",
-       "RBIDE.MPD", true, false},
-      {"no bridge, Zel variant", "/D:K7351", noBridge, {},
-       "Zel IDE controller not found!", "K7351.MPD", false, true},
-      {"no bridge, RB Max variant", "/D:RBMAX", noBridge, {},
-       "RB Max IDE controller not found!", "RBIDE.MPD", false, true},
+      {"K7341 named on the K7351 bridge",
+       "/D:K7341",
+       secondBridge,
+       {1027},
+       "",
+       "K7341.MPD",
+       true,
+       false},
+      {"RB Max on the K7351 bridge",
+       "/d:rbmax",
+       secondBridge,
+       {1027},
+       "",
+       "RBIDE.MPD",
+       true,
+       false},
+      {"no bridge, Zel variant",
+       "/D:K7351",
+       noBridge,
+       {},
+       "Zel IDE controller not found!",
+       "K7351.MPD",
+       false,
+       true},
+      {"no bridge, RB Max variant",
+       "/D:RBMAX",
+       noBridge,
+       {},
+       "RB Max IDE controller not found!",
+       "RBIDE.MPD",
+       false,
+       true},
   };
   for (const RunCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -138,8 +177,9 @@ TEST(WholeRun, CleansPlacesAndResets) {
     machine.SetDialogClicks([clicks = c.clicks] { return clicks; });
     const MachineSnapshot before = machine.Snapshot();
 
-    EXPECT_EQ(machine.RunProcess([&] { return SetupMain(machine, c.commandLine); }),
-              0);
+    EXPECT_EQ(
+        machine.RunProcess([&] { return SetupMain(machine, c.commandLine); }),
+        0);
 
     // Registry: exactly the earlier installation and the enumeration keys
     // are gone; the emptied keys and everything else stay as they were.
@@ -219,7 +259,8 @@ TEST(WholeRun, OnTheNtFamilyTheBridgeIsNotFoundAndTheRunGoesOn) {
   machine.config().pci = {{7, fixture::kSecondBridge}};
   BuildMachine(machine);
 
-  EXPECT_EQ(machine.RunProcess([&] { return SetupMain(machine, "/D:K7351"); }), 0);
+  EXPECT_EQ(machine.RunProcess([&] { return SetupMain(machine, "/D:K7351"); }),
+            0);
 
   const std::vector<MachineEvent> boxes = MessageBoxes(machine);
   ASSERT_EQ(boxes.size(), 2u);
@@ -227,7 +268,8 @@ TEST(WholeRun, OnTheNtFamilyTheBridgeIsNotFoundAndTheRunGoesOn) {
   EXPECT_EQ(boxes[1].caption, "Setup Error");
   EXPECT_FALSE(HasEvent(machine, MachineEvent::Kind::DialogOpened));
   EXPECT_TRUE(machine.FileExists(kOldInf));
-  EXPECT_EQ(machine.FileBytes(std::string(kIosubsys) + "\\k7351.mpd"), "new K7351.MPD");
+  EXPECT_EQ(machine.FileBytes(std::string(kIosubsys) + "\\k7351.mpd"),
+            "new K7351.MPD");
   EXPECT_TRUE(HasEvent(machine, MachineEvent::Kind::Sleep));
   EXPECT_TRUE(HasEvent(machine, MachineEvent::Kind::RestartRequested));
 }

@@ -56,23 +56,30 @@ TEST(ResetDeviceDetection, ForgetsEveryDiskControllerAndNothingElse) {
   ResetDeviceDetection(machine);
 
   const MachineSnapshot after = machine.Snapshot();
-  EXPECT_EQ(Sorted(fixture::DeletedKeyRoots(before.registry, after.registry)),
-            Sorted({
-                // the channel children of every multifunction device
-                std::string(kChild0) + "\\PCI&VEN_5A11&DEV_0640&BUS_00&DEV_04&FUNC_00",
-                earlier.firstChild,
-                std::string(kChild1) + "\\PCI&VEN_5A11&DEV_0640&BUS_00&DEV_04&FUNC_00",
-                earlier.secondChild,
-                // the PCI devices whose first instance is of class hdc
-                std::string(kPci) + "\\VEN_5A11&DEV_0640&SUBSYS_00000000&REV_07",
-                earlier.pciDevice,
-                // every device the SCSI enumerator knows
-                "Enum\\SCSI",
-                // every driver instance of the disk-controller class
-                ClassKey("hdc\\0000"), ClassKey("hdc\\0001"), ClassKey("hdc\\0002"),
-                ClassKey("hdc\\0003"), ClassKey("hdc\\0004"), ClassKey("hdc\\0005"),
-                ClassKey("hdc\\0006"),
-            }));
+  EXPECT_EQ(
+      Sorted(fixture::DeletedKeyRoots(before.registry, after.registry)),
+      Sorted({
+          // the channel children of every multifunction device
+          std::string(kChild0) +
+              "\\PCI&VEN_5A11&DEV_0640&BUS_00&DEV_04&FUNC_00",
+          earlier.firstChild,
+          std::string(kChild1) +
+              "\\PCI&VEN_5A11&DEV_0640&BUS_00&DEV_04&FUNC_00",
+          earlier.secondChild,
+          // the PCI devices whose first instance is of class hdc
+          std::string(kPci) + "\\VEN_5A11&DEV_0640&SUBSYS_00000000&REV_07",
+          earlier.pciDevice,
+          // every device the SCSI enumerator knows
+          "Enum\\SCSI",
+          // every driver instance of the disk-controller class
+          ClassKey("hdc\\0000"),
+          ClassKey("hdc\\0001"),
+          ClassKey("hdc\\0002"),
+          ClassKey("hdc\\0003"),
+          ClassKey("hdc\\0004"),
+          ClassKey("hdc\\0005"),
+          ClassKey("hdc\\0006"),
+      }));
   fixture::ExpectNothingAddedOrAltered(before.registry, after.registry);
   // The keys that were emptied stay, with their own values.
   EXPECT_TRUE(after.registry.KeyExists(kChild0));

@@ -31,18 +31,18 @@ TEST(PlaceDriverFile, CopiesTheMiniportIntoIosubsys) {
   const std::vector<Case> cases = {
       // From a drive's root the joining backslash makes two in a row, which
       // Windows reads as one.
-      {"from the root of the diskette", "A:\\", "C:\\WINDOWS\\SYSTEM", "k7351.mpd",
-       std::nullopt},
+      {"from the root of the diskette", "A:\\", "C:\\WINDOWS\\SYSTEM",
+       "k7351.mpd", std::nullopt},
       {"from a folder", "C:\\ZELIDE\\DISK1", "C:\\WINDOWS\\SYSTEM", "k7341.mpd",
        std::nullopt},
       {"older copy overwritten", "A:\\", "C:\\WINDOWS\\SYSTEM", "k7351.mpd",
        std::string("old miniport 1.02")},
       {"RB Max file", "A:\\", "D:\\WIN95\\SYSTEM", "rbide.mpd", std::nullopt},
       // Source path of 259 characters, the longest Windows accepts.
-      {"longest source path", "C:\\" + std::string(246, 'D'), "C:\\WINDOWS\\SYSTEM",
+      {"longest source path", "C:\\" + std::string(246, 'D'),
+       "C:\\WINDOWS\\SYSTEM", "k7351.mpd", std::nullopt},
+      {"longest target path", "A:\\", "C:\\" + std::string(237, 'S'),
        "k7351.mpd", std::nullopt},
-      {"longest target path", "A:\\", "C:\\" + std::string(237, 'S'), "k7351.mpd",
-       std::nullopt},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -53,8 +53,10 @@ TEST(PlaceDriverFile, CopiesTheMiniportIntoIosubsys) {
         c.currentDir + (c.currentDir.back() == '\\' ? "" : "\\") + c.driverFile;
     machine.PutFile(source, kNewMiniport);
     const std::string target = c.systemDir + "\\IOSUBSYS\\" + c.driverFile;
-    if (c.existingTarget) machine.PutFile(target, *c.existingTarget);
-    else machine.MakeFolder(c.systemDir + "\\IOSUBSYS");
+    if (c.existingTarget)
+      machine.PutFile(target, *c.existingTarget);
+    else
+      machine.MakeFolder(c.systemDir + "\\IOSUBSYS");
 
     EXPECT_EQ(PlaceDriverFile(machine, StateWithDriver(c.driverFile)), 1);
 
@@ -93,8 +95,9 @@ TEST(PlaceDriverFile, FailsSilentlyWhenNothingCanBeCopied) {
     const std::string folder =
         c.currentDir + (c.currentDir.back() == '\\' ? "" : "\\");
     if (c.sourcePresent) {
-      machine.PutFile(folder + (c.driverFile.empty() ? "k7351.mpd" : c.driverFile),
-                      kNewMiniport);
+      machine.PutFile(
+          folder + (c.driverFile.empty() ? "k7351.mpd" : c.driverFile),
+          kNewMiniport);
     }
     machine.MakeFolder(c.systemDir + "\\IOSUBSYS");
     if (c.copyRefused) {

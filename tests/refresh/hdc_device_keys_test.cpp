@@ -35,19 +35,24 @@ TEST(DeleteHdcDeviceKeys, DeletesDevicesWhoseFirstInstanceIsHdc) {
   };
   const std::vector<Case> cases = {
       {"hdc", {"VEN_5A11&DEV_0640", {{"BUS_00&DEV_04&FUNC_00", "hdc"}}}, true},
-      {"HDC in capitals", {"VEN_4E56&DEV_0100", {{"BUS_00&DEV_01&FUNC_01", "HDC"}}},
+      {"HDC in capitals",
+       {"VEN_4E56&DEV_0100", {{"BUS_00&DEV_01&FUNC_01", "HDC"}}},
        false},
       {"Hdc", {"VEN_4E56&DEV_0100", {{"BUS_00&DEV_01&FUNC_01", "Hdc"}}}, false},
       {"hdc with a trailing blank",
-       {"VEN_4E56&DEV_0100", {{"BUS_00&DEV_01&FUNC_01", "hdc "}}}, false},
-      {"other class", {"VEN_1A2B&DEV_0300", {{"BUS_00&DEV_08&FUNC_00", "DISPLAY"}}},
+       {"VEN_4E56&DEV_0100", {{"BUS_00&DEV_01&FUNC_01", "hdc "}}},
        false},
-      {"no Class value", {"VEN_1A2B&DEV_0300", {{"BUS_00&DEV_08&FUNC_00", ""}}},
+      {"other class",
+       {"VEN_1A2B&DEV_0300", {{"BUS_00&DEV_08&FUNC_00", "DISPLAY"}}},
+       false},
+      {"no Class value",
+       {"VEN_1A2B&DEV_0300", {{"BUS_00&DEV_08&FUNC_00", ""}}},
        false},
       {"no instances", {"VEN_5A11&DEV_0640", {}}, false},
       {"only a later instance is hdc",
        {"VEN_5A11&DEV_0640",
-        {{"BUS_00&DEV_04&FUNC_00", "SCSIAdapter"}, {"BUS_00&DEV_05&FUNC_00", "hdc"}}},
+        {{"BUS_00&DEV_04&FUNC_00", "SCSIAdapter"},
+         {"BUS_00&DEV_05&FUNC_00", "hdc"}}},
        false},
       {"first instance hdc, later one not",
        {"VEN_5A11&DEV_0640",
@@ -56,28 +61,34 @@ TEST(DeleteHdcDeviceKeys, DeletesDevicesWhoseFirstInstanceIsHdc) {
       // The instance path is opened from the root and must stay under 128
       // characters; an instance that cannot be inspected is not deleted.
       {"instance path of 127 characters",
-       {std::string(60, 'V'), {{std::string(57, 'I'), "hdc"}}}, true},
+       {std::string(60, 'V'), {{std::string(57, 'I'), "hdc"}}},
+       true},
       {"instance path of 128 characters",
-       {std::string(60, 'V'), {{std::string(58, 'I'), "hdc"}}}, false},
+       {std::string(60, 'V'), {{std::string(58, 'I'), "hdc"}}},
+       false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     SimulatedMachine machine;
-    AddDevice(machine, {"VEN_8C4E&DEV_7001", {{"BUS_00&DEV_00&FUNC_00", "System"}}});
+    AddDevice(machine,
+              {"VEN_8C4E&DEV_7001", {{"BUS_00&DEV_00&FUNC_00", "System"}}});
     AddDevice(machine, c.device);
     // A device key carries no class of its own; should one say "hdc", it
     // still does not stand in for a missing instance.
-    machine.registry().SetString(std::string(kPci) + "\\" + c.device.name, "Class",
-                                 "hdc");
-    AddDevice(machine, {"VEN_9999&DEV_0001", {{"BUS_00&DEV_0A&FUNC_00", "hdc"}}});
+    machine.registry().SetString(std::string(kPci) + "\\" + c.device.name,
+                                 "Class", "hdc");
+    AddDevice(machine,
+              {"VEN_9999&DEV_0001", {{"BUS_00&DEV_0A&FUNC_00", "hdc"}}});
     fixture::AddInstance(machine, "Enum\\ESDI\\DISK\\0000", "hdc", "");
 
     DeleteHdcDeviceKeys(machine);
 
     const std::string path = std::string(kPci) + "\\" + c.device.name;
     EXPECT_EQ(machine.registry().KeyExists(path), !c.deleted);
-    EXPECT_TRUE(machine.registry().KeyExists(std::string(kPci) + "\\VEN_8C4E&DEV_7001"));
-    EXPECT_FALSE(machine.registry().KeyExists(std::string(kPci) + "\\VEN_9999&DEV_0001"));
+    EXPECT_TRUE(machine.registry().KeyExists(std::string(kPci) +
+                                             "\\VEN_8C4E&DEV_7001"));
+    EXPECT_FALSE(machine.registry().KeyExists(std::string(kPci) +
+                                              "\\VEN_9999&DEV_0001"));
     EXPECT_TRUE(machine.registry().KeyExists("Enum\\ESDI\\DISK\\0000"));
   }
 }
@@ -136,8 +147,9 @@ TEST(DeleteHdcDeviceKeys, ControllersAfterRefusedDeletionsStillGo) {
 
   DeleteHdcDeviceKeys(machine);
 
-  EXPECT_EQ(machine.registry().Subkeys(kPci),
-            (std::vector<std::string>{"VEN_1001&DEV_0001", "VEN_1019&DEV_0001"}));
+  EXPECT_EQ(
+      machine.registry().Subkeys(kPci),
+      (std::vector<std::string>{"VEN_1001&DEV_0001", "VEN_1019&DEV_0001"}));
 }
 
 TEST(DeleteHdcDeviceKeys, NoPciKeyChangesNothing) {

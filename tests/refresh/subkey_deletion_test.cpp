@@ -24,8 +24,10 @@ TEST(DeleteAllSubkeys, EmptiesTheKeyWhateverTheNumberOfSubkeys) {
     SimulatedMachine machine;
     machine.registry().SetString(kKey, "Kept", "value of the key itself");
     for (int i = 0; i < count; ++i) {
-      fixture::AddInstance(machine, kKey + "\\" + ChildName(i), "hdc", "hdc\\0002");
-      machine.registry().CreateKey(kKey + "\\" + ChildName(i) + "\\Deeper\\Still");
+      fixture::AddInstance(machine, kKey + "\\" + ChildName(i), "hdc",
+                           "hdc\\0002");
+      machine.registry().CreateKey(kKey + "\\" + ChildName(i) +
+                                   "\\Deeper\\Still");
     }
     machine.registry().CreateKey("Enum\\MF\\CHILD0001\\Sibling");
     machine.registry().CreateKey("Enum\\MF\\CHILD00000\\LookAlike");
@@ -37,7 +39,8 @@ TEST(DeleteAllSubkeys, EmptiesTheKeyWhateverTheNumberOfSubkeys) {
     EXPECT_EQ(machine.registry().GetValue(kKey, "Kept")->data,
               std::string("value of the key itself\0", 24));
     EXPECT_TRUE(machine.registry().KeyExists("Enum\\MF\\CHILD0001\\Sibling"));
-    EXPECT_TRUE(machine.registry().KeyExists("Enum\\MF\\CHILD00000\\LookAlike"));
+    EXPECT_TRUE(
+        machine.registry().KeyExists("Enum\\MF\\CHILD00000\\LookAlike"));
   }
 }
 
