@@ -47,6 +47,7 @@ MACHINES = os.path.join(SOURCE, "examples", "machines")
 CONFIRM = "Are you sure to set up the BUS MASTER IDE driver?"
 NO_DRIVER = "Driver Name Not Found! "
 NOT_FOUND_ZEL = "Zel IDE controller not found!"
+NOT_FOUND_RB_MAX = "RB Max IDE controller not found!"
 RESTART_DELAY = "00007530"  # 30,000 ms
 EWX_REBOOT_CALL = "00000002,00000000"
 
@@ -294,19 +295,22 @@ class Session:
         finally:
             prefix.remove()
 
-    def full_run_without_bridge(self):
+    def full_run_without_bridge(self, name, tail, title, not_found, driver,
+                                has_bridge):
         """setup.exe as shipped: Wine has no ports, so the setup tells the
         user the controller was not found, and patches, copies, resets and
         restarts after the wait."""
-        label = "setup.exe on k7351-upgrade"
-        machine = os.path.join(MACHINES, "k7351-upgrade")
+        label = "setup.exe %s on %s" % (" ".join(tail), name)
+        machine = os.path.join(MACHINES, name)
+        # A machine with a bridge is simulated as the port scan sees it
+        # under Wine; one without is the same machine in both worlds.
         sim_machine = without_pci(machine, os.path.join(
-            self.work, "k7351-upgrade-no-ports"))
-        prefix = self.prefix("full", machine)
+            self.work, name + "-no-ports")) if has_bridge else machine
+        prefix = self.prefix("full-" + name, machine)
         try:
             before = (prefix.files(), prefix.registry())
-            result = prefix.run(self.setup, ["/D:K7351"], [
-                {"caption": "^Zel IDE Driver Setup$", "keys": ["y"]},
+            result = prefix.run(self.setup, tail, [
+                {"caption": "^%s$" % re.escape(title), "keys": ["y"]},
                 {"caption": "^Setup Error$", "keys": ["Return"]},
             ], timeout=120)
             after = (prefix.files(), prefix.registry())
@@ -315,15 +319,15 @@ class Session:
         self.checks.check("%s: ran as driven" % label, not result.problems,
                           "; ".join(result.problems))
         self.checks.check("%s: messages" % label,
-                          result.messages == [CONFIRM, NOT_FOUND_ZEL],
+                          result.messages == [CONFIRM, not_found],
                           "got %r" % result.messages)
         self.checks.check("%s: no dialog without a bridge" % label,
                           not result.calls_to("DialogBoxParamA"))
         check_restart(self.checks, label, result, later=True)
-        check_patched_machine(self.checks, label, before, after, "k7351.mpd")
+        check_patched_machine(self.checks, label, before, after, driver)
         simulated = simulate(self.args.idesetup, sim_machine,
-                             os.path.join(self.work, "sim-full"),
-                             ["/D:K7351"], None)
+                             os.path.join(self.work, "sim-full-" + name),
+                             tail, None)
         compare_changes(self.checks, label, before, after,
                         machine_state(sim_machine), simulated)
 
@@ -422,7 +426,12 @@ def main():
     session = Session(args)
     runs = {
         "untouched": session.declined_and_missing_option,
-        "full": session.full_run_without_bridge,
+        "full": lambda: session.full_run_without_bridge(
+            "k7351-upgrade", ["/D:K7351"], "Zel IDE Driver Setup",
+            NOT_FOUND_ZEL, "k7351.mpd", has_bridge=True),
+        "no-bridge": lambda: session.full_run_without_bridge(
+            "no-bridge", ["/D:RBMAX"], "RB Max IDE Driver Setup",
+            NOT_FOUND_RB_MAX, "rbide.mpd", has_bridge=False),
         "cleanup": lambda: session.earlier_installation_removed(
             session.cleanup_run("k7351-upgrade", ["/D:K7351"], "later")),
         "fresh": lambda: session.cleanup_run(

@@ -360,7 +360,9 @@ class WinePrefix:
         A:, doing each step in turn. A step is a dict: caption (the window
         to wait for, a regular expression), keys (sent to it), and
         optionally before (a function called with the window id and the
-        result once the window is there, before the keys)."""
+        result once the window is there, before the keys). With
+        virtual_desktop ("name,WxH") the program runs inside Wine's own
+        desktop window, which draws window frames and captions."""
         result = RunResult()
         env = dict(self.env)
         env["WINEDEBUG"] = "-all,trace+msgbox,+relay"
@@ -386,14 +388,13 @@ class WinePrefix:
         reader.start()
         try:
             for step in steps:
-                window = self._wait_for_step(step, process, result,
-                                             start + timeout, virtual_desktop)
+                window = self._wait_for_window(step["caption"], process,
+                                               start + timeout)
                 if window is None:
                     result.problems.append(
-                        "step %r: nothing appeared (windows: %s; messages: "
-                        "%s)" % (step.get("caption") or step.get("message") or
-                                 step.get("call"), self._window_names(),
-                                 result.messages))
+                        "no window %r appeared (windows: %s; messages: %s)" %
+                        (step["caption"], self._window_names(),
+                         result.messages))
                     break
                 result.captions.append(self._name(window))
                 if "before" in step:
@@ -460,27 +461,6 @@ class WinePrefix:
     def _window_names(self):
         ids = self._xdotool("search", "--onlyvisible", "--name", ".").split()
         return [self._name(window) for window in ids]
-
-    def _wait_for_step(self, step, process, result, deadline,
-                       virtual_desktop):
-        """A step waits for a window by caption, or (inside Wine's own
-        desktop, where message boxes are no X windows) for a message box
-        text or a call in the traces; the keys then go to the desktop."""
-        if "caption" in step:
-            return self._wait_for_window(step["caption"], process, deadline)
-        while time.time() < deadline:
-            if "message" in step and step["message"] in result.messages:
-                break
-            if "call" in step and result.calls_to(step["call"]):
-                break
-            if process.poll() is not None:
-                return None
-            time.sleep(0.25)
-        else:
-            return None
-        name = virtual_desktop.split(",")[0]
-        return self._wait_for_window("^%s - Wine desktop$" % re.escape(name),
-                                     process, deadline)
 
     def _wait_for_window(self, caption, process, deadline):
         while time.time() < deadline:
