@@ -33,6 +33,10 @@ std::string Lower(std::string s) {
 }
 
 std::string ReadWholeFile(const fs::path& path) {
+  std::error_code ec;
+  if (!fs::is_regular_file(path, ec)) {
+    throw MachineError(path.string() + ": not a file");
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) throw MachineError(path.string() + ": cannot be read");
   std::ostringstream bytes;
@@ -181,6 +185,12 @@ void CheckFolder(const fs::path& folder) {
   std::map<std::string, std::string> names;
   for (const auto& entry : fs::directory_iterator(folder)) {
     const std::string name = entry.path().filename().string();
+    // A drive holds plain files and folders; a link could lead out of it or
+    // round in a circle.
+    if (entry.is_symlink()) {
+      throw MachineError(entry.path().string() +
+                         ": links are not allowed in a drive");
+    }
     auto [it, fresh] = names.emplace(FoldPathName(name), name);
     if (!fresh) {
       throw MachineError(folder.string() + ": \"" + it->second + "\" and \"" +
@@ -197,7 +207,7 @@ void CheckDrives(const fs::path& drives) {
     const bool letter = name.size() == 1 &&
                         ((name[0] >= 'a' && name[0] <= 'z') ||
                          (name[0] >= 'A' && name[0] <= 'Z'));
-    if (!letter || !entry.is_directory()) {
+    if (!letter || !entry.is_directory() || entry.is_symlink()) {
       throw MachineError(entry.path().string() +
                          ": drives/ may hold only one folder per drive letter");
     }

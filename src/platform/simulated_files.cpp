@@ -115,9 +115,19 @@ std::optional<fs::path> FindEntry(const fs::path& folder,
   return found;
 }
 
+// The Windows calls refuse paths longer than Windows takes; the machine's
+// own contents (PutFile and friends) may hold longer ones, as a real disk
+// can.
+enum class Limits { Windows, None };
+
 ResolvedPath ResolveIn(const fs::path& drivesRoot, const MachineConfig& config,
-                       const std::string& windowsPath, bool createFolders) {
+                       const std::string& windowsPath, bool createFolders,
+                       Limits limits = Limits::None) {
   ResolvedPath result;
+  if (limits == Limits::Windows && windowsPath.size() > kMaxPathLength) {
+    result.error = kErrorFilenameExcedRange;
+    return result;
+  }
   const PathParts parts = SplitWindowsPath(windowsPath, config.currentDir);
   if (parts.error != 0) {
     result.error = parts.error;
@@ -151,6 +161,12 @@ ResolvedPath ResolveIn(const fs::path& drivesRoot, const MachineConfig& config,
     }
   }
   result.host = host;
+  // A relative path may grow past the limit once the current folder is put
+  // in front of it.
+  if (limits == Limits::Windows && result.windows.size() > kMaxPathLength) {
+    result.error = kErrorFilenameExcedRange;
+    reachable = false;
+  }
   result.parentExists = reachable;
   if (!reachable) return result;
   fs::file_status status = fs::status(host, ec);
@@ -184,7 +200,7 @@ std::string FoldPathName(std::string_view name) {
 
 ResolvedPath SimulatedMachine::Impl::Resolve(
     const std::string& windowsPath) const {
-  return ResolveIn(drivesRoot, config, windowsPath, false);
+  return ResolveIn(drivesRoot, config, windowsPath, false, Limits::Windows);
 }
 
 bool SimulatedMachine::Impl::IsOpenForText(const fs::path& host) const {
@@ -226,7 +242,8 @@ void SimulatedMachine::MakeFolder(const std::string& windowsPath) {
 
 std::optional<std::string> SimulatedMachine::FileBytes(
     const std::string& windowsPath) const {
-  ResolvedPath path = impl_->Resolve(windowsPath);
+  ResolvedPath path =
+      ResolveIn(impl_->drivesRoot, impl_->config, windowsPath, false);
   if (MissingFileError(path) != 0) return std::nullopt;
   std::ifstream in(path.host, std::ios::binary);
   std::ostringstream bytes;
@@ -235,11 +252,13 @@ std::optional<std::string> SimulatedMachine::FileBytes(
 }
 
 bool SimulatedMachine::FileExists(const std::string& windowsPath) const {
-  return MissingFileError(impl_->Resolve(windowsPath)) == 0;
+  return MissingFileError(
+             ResolveIn(impl_->drivesRoot, impl_->config, windowsPath, false)) == 0;
 }
 
 fs::path SimulatedMachine::HostPath(const std::string& windowsPath) const {
-  ResolvedPath path = impl_->Resolve(windowsPath);
+  ResolvedPath path =
+      ResolveIn(impl_->drivesRoot, impl_->config, windowsPath, false);
   if (path.host.empty()) {
     throw MachineError("\"" + windowsPath + "\" is not a path on a drive");
   }
@@ -325,6 +344,10 @@ HFILE SimulatedMachine::OpenFile(const char* path, UINT style) {
   if (!path || style != OF_EXIST) {
     // Only the existence test is part of this machine.
     impl_->lastError = static_cast<DWORD>(ERROR_INVALID_PARAMETER);
+    return HFILE_ERROR;
+  }
+  if (std::strlen(path) > kMaxOpenFilePathLength) {
+    impl_->lastError = kErrorFilenameExcedRange;
     return HFILE_ERROR;
   }
   if (DWORD error = MissingFileError(impl_->Resolve(path))) {

@@ -70,7 +70,8 @@ struct MachineEvent {
     MessageBox,     // caption/text/buttons; answer = button pressed
     DialogOpened,   // text = template name
     DialogCommand,  // number = control id clicked
-    RadioChecked,   // number = control id now checked
+    RadioChecked,   // number = control id the procedure checked (a click
+                    // on an automatic radio button checks it silently)
     DialogEnded,    // number = EndDialog's value
     DialogFailed,   // the dialog could not be created
     DebugOutput,    // text
@@ -109,6 +110,9 @@ struct Fault {
   // WriteText only: the file accepts this many bytes in all (a full disk);
   // the write that would pass the limit writes what fits and fails, and so
   // does every later write to that file. -1: not a byte limit.
+  // The limit holds for every file whose path matches `argument` (bytes as
+  // stored, CR LF counted as two); `occurrence` plays no part in it, and
+  // such a fault never fails a call of another operation.
   std::int64_t afterBytes = -1;
 };
 

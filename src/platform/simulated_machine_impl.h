@@ -23,6 +23,12 @@ constexpr DWORD kErrorSharingViolation = 32;
 constexpr DWORD kErrorFileExists = 80;
 constexpr DWORD kErrorCallNotImplemented = 120;
 constexpr DWORD kErrorInvalidName = 123;
+constexpr DWORD kErrorFilenameExcedRange = 206;
+
+// Longest path the file functions take, without its terminating zero.
+constexpr std::size_t kMaxPathLength = 259;
+// OpenFile keeps the path in its OFSTRUCT, which has room for less.
+constexpr std::size_t kMaxOpenFilePathLength = 127;
 constexpr DWORD kErrorNotAllAssigned = 1300;
 constexpr DWORD kErrorNoSuchPrivilege = 1313;
 constexpr DWORD kErrorInvalidWindowHandle = 1400;

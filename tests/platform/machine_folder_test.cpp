@@ -196,6 +196,17 @@ TEST_F(MachineFolderTest, MalformedFoldersAreRefusedWithTheirName) {
   }
   EXPECT_NE(LoadError(root / "absent").find("no such machine folder"),
             std::string::npos);
+
+  fs::create_directories(root / "dir-ini/machine.ini");
+  EXPECT_NE(LoadError(root / "dir-ini").find("machine.ini: not a file"),
+            std::string::npos);
+
+  // A link in a drive could lead anywhere, even round in a circle.
+  Write("linked/drives/c/WINDOWS/x", "x");
+  fs::create_directory_symlink(root / "linked/drives/c",
+                               root / "linked/drives/c/WINDOWS/loop");
+  EXPECT_NE(LoadError(root / "linked").find("links are not allowed"),
+            std::string::npos);
 }
 
 TEST_F(MachineFolderTest, SaveThenLoadGivesTheSameMachine) {

@@ -15,6 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr DWORD kInvalidName = 123;
+constexpr DWORD kNameTooLong = 206;
 constexpr DWORD kFileExists = 80;
 constexpr DWORD kSharingViolation = 32;
 
@@ -78,6 +79,44 @@ TEST_F(SimulatedFilesTest, WindowsPathsFindFilesAsWindowsDoes) {
     const HFILE exists = machine.OpenFile(row.path.c_str(), OF_EXIST);
     EXPECT_EQ(exists == HFILE_ERROR, row.error != 0);
   }
+}
+
+TEST_F(SimulatedFilesTest, PathsLongerThanWindowsTakesAreRefused) {
+  // 259 characters is the most a path may have; OpenFile's own record
+  // holds 127.
+  const std::string folder = "C:\\" + std::string(200, 'D');
+  machine.MakeFolder(folder);
+  struct Row {
+    std::string path;
+    DWORD openError;      // OpenTextFile for reading
+    bool existenceTest;   // OpenFile finds it
+  };
+  const std::string at127 = "A:\\" + std::string(120, 'x') + ".txt";
+  const std::string at259 = folder + "\\" + std::string(51, 'y') + ".txt";
+  const std::string at260 = folder + "\\" + std::string(52, 'y') + ".txt";
+  machine.PutFile(at127, "a");
+  machine.PutFile(at259, "b");
+  // The disk may hold what the calls cannot reach.
+  machine.PutFile(at260, "c");
+  EXPECT_TRUE(machine.FileExists(at260));
+  const std::vector<Row> rows = {
+      {at127, 0, true},
+      {at127.substr(0, 3) + "\\" + at127.substr(3), 0, false},  // 128 long
+      {at259, 0, false},
+      {at260, kNameTooLong, false},
+  };
+  ASSERT_EQ(at127.size(), 127u);
+  ASSERT_EQ(at259.size(), 259u);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.path.size());
+    EXPECT_EQ(OpenError(row.path), row.openError);
+    EXPECT_EQ(machine.OpenFile(row.path.c_str(), OF_EXIST) != HFILE_ERROR,
+              row.existenceTest);
+  }
+  // A short relative path can name a long one.
+  machine.config().currentDir = folder;
+  EXPECT_EQ(OpenError(std::string(51, 'y') + ".txt"), 0u);
+  EXPECT_EQ(OpenError(std::string(52, 'y') + ".txt"), kNameTooLong);
 }
 
 TEST_F(SimulatedFilesTest, RelativePathsFollowTheCurrentFolder) {
