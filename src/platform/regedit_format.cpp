@@ -168,7 +168,9 @@ class Reader {
         std::size_t end = rest.find('\\', start);
         if (end == std::string::npos) end = rest.size();
         if (end == start) Fail(lineNumber, "empty key name in \"" + path + "\"");
-        node = node->AddChild(rest.substr(start, end - start));
+        const std::string name = rest.substr(start, end - start);
+        CheckName(name, lineNumber);
+        node = node->AddChild(name);
         start = end + 1;
       }
       current_ = node;
@@ -183,6 +185,14 @@ class Reader {
       }
     }
     Fail(lineNumber, "unknown root key \"" + path.substr(0, slash) + "\"");
+  }
+
+  // A name cannot hold a line break: the text form would have no way to
+  // write it back.
+  void CheckName(const std::string& name, std::size_t lineNumber) const {
+    if (name.find_first_of("\r\n") != std::string::npos) {
+      Fail(lineNumber, "a key or value name holds a carriage return");
+    }
   }
 
   // A quoted text starting at text[pos] == '"'; pos ends after the closing
@@ -257,6 +267,7 @@ class Reader {
       pos = 1;
     } else if (line[0] == '"') {
       value.name = Quoted(line, pos, lineNumber);
+      CheckName(value.name, lineNumber);
     } else {
       Fail(lineNumber, "expected a value name in quotes or @");
     }

@@ -65,6 +65,13 @@ PathParts SplitWindowsPath(const std::string& input,
       return parts;
     }
   }
+  // Windows drops dots and spaces at the end of the last name: "mshdc.inf "
+  // is "mshdc.inf". A last name of dots alone ("..") keeps its meaning.
+  const std::size_t lastStart = path.rfind('\\') + 1;
+  const std::string_view lastName = std::string_view(path).substr(lastStart);
+  if (lastName.find_first_not_of(". ") != std::string_view::npos) {
+    path.erase(path.find_last_not_of(". ") + 1);
+  }
   PathParts current;
   if (currentDir.size() >= 2 && currentDir[1] == ':' && IsLetter(currentDir[0])) {
     current.drive = Upper(currentDir[0]);

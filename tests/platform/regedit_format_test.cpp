@@ -276,6 +276,10 @@ TEST(RegeditFormatTest, MalformedFilesNameTheFileAndLine) {
       {"key without bracket", head + "[HKEY_LOCAL_MACHINE\\B\r\n", 4, "']'"},
       {"empty key name", head + "[HKEY_LOCAL_MACHINE\\B\\\\C]\r\n", 4,
        "empty key name"},
+      {"carriage return in a value name", head + "\"a\rb\"=\"1\"\r\n", 4,
+       "carriage return"},
+      {"carriage return in a key name", head + "[HKEY_LOCAL_MACHINE\\B\rC]\r\n",
+       4, "carriage return"},
       {"odd UTF-16", std::string("\xFF\xFEW\0i\0n", 7), 1, "odd length"},
   };
   for (const Row& row : rows) {
