@@ -437,16 +437,19 @@ def main():
         "fresh": lambda: session.cleanup_run(
             "k7341-fresh", ["/D:K7341"], "now", screenshot=args.screenshot),
     }
-    for name, run in runs.items():
-        if args.only and not re.search(args.only, name):
-            continue
-        print("== %s" % name)
-        try:
-            run()
-        except (wine_machine.WineError, subprocess.SubprocessError,
-                OSError) as error:
-            session.checks.check("%s: completed" % name, False, str(error))
-    session.close()
+    try:
+        for name, run in runs.items():
+            if args.only and not re.search(args.only, name):
+                continue
+            print("== %s" % name)
+            try:
+                run()
+            except (wine_machine.WineError, subprocess.SubprocessError,
+                    OSError) as error:
+                session.checks.check("%s: completed" % name, False,
+                                     str(error))
+    finally:
+        session.close()
     print("%d passed, %d failed" % (session.checks.passed,
                                     session.checks.failed))
     return 1 if session.checks.failed else 0

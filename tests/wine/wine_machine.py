@@ -26,6 +26,8 @@ import time
 # The calls whose arguments the runs are checked against.
 RELAY_CALLS = ("user32.ExitWindowsEx", "user32.DialogBoxParamA",
                "kernel32.Sleep", "kernel32.OutputDebugStringA")
+# Where setup.exe's image lies in its process (the linker's default base).
+PROGRAM_IMAGE = (0x00400000, 0x00500000)
 # Wine's folders for what the machine keeps in C:\WINDOWS and
 # C:\WINDOWS\SYSTEM. Lower case, as keys of the file maps below.
 WINE_WINDOWS = "c/windows"
@@ -421,7 +423,8 @@ class WinePrefix:
     @staticmethod
     def _read_traces(path, result, stop):
         message = re.compile(r'trace:msgbox:MSGBOX_OnInit L"(.*)"\s*$')
-        call = re.compile(r'^[0-9a-f]+:Call (\w+\.\w+)\((.*)\) ret=')
+        call = re.compile(
+            r'^[0-9a-f]+:Call (\w+\.\w+)\((.*)\) ret=([0-9a-f]+)')
         with open(path, "rb") as stream:
             pending = b""
             while True:
@@ -444,8 +447,11 @@ class WinePrefix:
             result.messages.append(_unescape_c(found.group(1)))
             return
         found = call.search(line)
+        # Only calls made by the program itself (returning into its image),
+        # not by Wine's own processes of the session.
         if found and found.group(1).lower() in \
-                tuple(name.lower() for name in RELAY_CALLS):
+                tuple(name.lower() for name in RELAY_CALLS) and \
+                PROGRAM_IMAGE[0] <= int(found.group(3), 16) < PROGRAM_IMAGE[1]:
             result.calls.append((found.group(1).split(".")[1],
                                  found.group(2)))
 
