@@ -116,6 +116,7 @@ if WINEPREFIX="$layer_prefix" timeout 180 wineboot -i >"$work/wineboot.log" 2>&1
     build-win32/layer-tests/win32_layer_tests.exe >"$work/layer.log" 2>&1
   layer_status=$?
   WINEPREFIX="$layer_prefix" timeout 30 wineserver -k >/dev/null 2>&1
+  rm -rf "$layer_prefix"  # a prefix takes some 600 MB
   grep -E '^\[( +OK|  FAILED) .*\([0-9]+ ms\)' "$work/layer.log"
   grep -B3 -A12 'Failure$' "$work/layer.log" | head -60
   tests_ok=$(grep -c '^\[       OK \]' "$work/layer.log")
