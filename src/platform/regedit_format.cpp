@@ -191,12 +191,13 @@ class Reader {
   // write it back.
   void CheckName(const std::string& name, std::size_t lineNumber) const {
     if (name.find_first_of("\r\n") != std::string::npos) {
-      Fail(lineNumber, "a key or value name holds a carriage return");
+      Fail(lineNumber, "a key or value name holds a line break");
     }
   }
 
   // A quoted text starting at text[pos] == '"'; pos ends after the closing
-  // quote. Only \\ and \" are escapes, as the registry editor writes them.
+  // quote. The registry editor escapes only \\ and \"; exports made by other
+  // tools also write \n, \r and \0, which are read as the characters.
   std::string Quoted(const std::string& text, std::size_t& pos,
                      std::size_t lineNumber) const {
     std::string out;
@@ -206,12 +207,17 @@ class Reader {
       if (c == '"') return out;
       if (c == '\\') {
         if (pos >= text.size()) break;
-        char next = text[pos++];
-        if (next != '\\' && next != '"') {
-          Fail(lineNumber, std::string("unknown escape \"\\") + next +
-                               "\" in a quoted text");
+        const char next = text[pos++];
+        switch (next) {
+          case '\\':
+          case '"': out.push_back(next); break;
+          case 'n': out.push_back('\n'); break;
+          case 'r': out.push_back('\r'); break;
+          case '0': out.push_back('\0'); break;
+          default:
+            Fail(lineNumber, std::string("unknown escape \"\\") + next +
+                                 "\" in a quoted text");
         }
-        out.push_back(next);
         continue;
       }
       out.push_back(c);

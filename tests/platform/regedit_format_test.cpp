@@ -164,8 +164,11 @@ TEST(RegeditFormatTest, AnyValidFileReadsBackToTheSameKeysValuesAndOrder) {
        "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n"
        "\"Pa\\\\th\"=\"C:\\\\WINDOWS\\\\\"\r\n"
        "\"Q\"=\"\\\"quoted\\\" = \\\"x\\\"\"\r\n"
-       "@=\"\"\r\n",
+       "@=\"\"\r\n"
+       "\"Lines\"=\"a\\nb\\r\\0\"\r\n",
        [](const Registry& r) {
+         EXPECT_EQ(r.GetValue("A", "Lines")->data,
+                   Bytes({'a', '\n', 'b', '\r', 0, 0}));
          EXPECT_EQ(r.GetValue("A", "Pa\\th")->data, Text("C:\\WINDOWS\\"));
          EXPECT_EQ(r.GetValue("A", "Q")->data, Text("\"quoted\" = \"x\""));
          EXPECT_EQ(r.GetValue("A", "")->data, Text(""));
@@ -277,9 +280,11 @@ TEST(RegeditFormatTest, MalformedFilesNameTheFileAndLine) {
       {"empty key name", head + "[HKEY_LOCAL_MACHINE\\B\\\\C]\r\n", 4,
        "empty key name"},
       {"carriage return in a value name", head + "\"a\rb\"=\"1\"\r\n", 4,
-       "carriage return"},
+       "line break"},
+      {"escaped line feed in a value name", head + "\"a\\nb\"=\"1\"\r\n", 4,
+       "line break"},
       {"carriage return in a key name", head + "[HKEY_LOCAL_MACHINE\\B\rC]\r\n",
-       4, "carriage return"},
+       4, "line break"},
       {"odd UTF-16", std::string("\xFF\xFEW\0i\0n", 7), 1, "odd length"},
   };
   for (const Row& row : rows) {
