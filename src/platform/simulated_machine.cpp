@@ -4,6 +4,7 @@
 #include "platform/simulated_machine.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <random>
 
@@ -112,6 +113,8 @@ void SimulatedMachine::Impl::Count(std::string_view operation) {
 
 std::optional<DWORD> SimulatedMachine::Impl::Fallible(
     std::string_view operation, std::initializer_list<std::string_view> args) {
+  assert(std::find(FallibleOperations().begin(), FallibleOperations().end(),
+                   operation) != FallibleOperations().end());
   Count(operation);
   ++callCounts["*"];
   FaultState* hit = nullptr;
@@ -146,7 +149,34 @@ std::optional<DWORD> SimulatedMachine::Impl::Fallible(
   return hit->fault.error;
 }
 
+const std::vector<std::string>& SimulatedMachine::FallibleOperations() {
+  static const std::vector<std::string> kOperations = {
+      "RegOpenKeyExA",        "RegEnumKeyExA",         "RegQueryValueExA",
+      "RegDeleteKeyA",        "RegCloseKey",           "GetWindowsDirectoryA",
+      "GetSystemDirectoryA",  "GetCurrentDirectoryA",  "CopyFileA",
+      "DeleteFileA",          "OpenFile",              "OpenTextFile",
+      "ReadTextLine",         "WriteText",             "CloseTextFile",
+      "MessageBoxA",          "DialogBoxParamA",       "OpenProcessToken",
+      "LookupPrivilegeValueA", "AdjustTokenPrivileges", "ExitWindowsEx",
+      "WritePortDword",       "ReadPortDword"};
+  return kOperations;
+}
+
 void SimulatedMachine::InjectFault(const Fault& fault) {
+  const auto& operations = FallibleOperations();
+  if (fault.operation != "*" &&
+      std::find(operations.begin(), operations.end(), fault.operation) ==
+          operations.end()) {
+    throw std::invalid_argument("no fallible operation is called \"" +
+                                fault.operation + "\"");
+  }
+  if (fault.occurrence < 0) {
+    throw std::invalid_argument("a fault's occurrence counts from 1 (0: all)");
+  }
+  if (fault.afterBytes >= 0 && fault.operation != "WriteText" &&
+      fault.operation != "*") {
+    throw std::invalid_argument("a byte limit applies to WriteText only");
+  }
   impl_->faults.push_back(FaultState{fault, 0});
 }
 

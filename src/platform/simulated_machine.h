@@ -172,7 +172,12 @@ class SimulatedMachine : public PlatformServices {
   // real dialog would still be waiting).
   void SetDialogClicks(std::function<std::vector<int>()> clicks);
 
+  // Throws std::invalid_argument for an operation that cannot fail (or is
+  // misspelt), a negative occurrence, or a byte limit on anything but
+  // WriteText.
   void InjectFault(const Fault& fault);
+  // The operations a Fault can name, besides "*".
+  static const std::vector<std::string>& FallibleOperations();
   // How often an operation was called so far ("*" counts every fallible
   // operation).
   int CallCount(const std::string& operation) const;

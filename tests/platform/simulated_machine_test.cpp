@@ -661,14 +661,10 @@ TEST(FaultTest, AnyOperationCanBeFailedOneAtATime) {
   Furnish(clean);
   Exercise(clean);
   const int total = clean.CallCount("*");
-  const std::set<std::string> expected = {
-      "GetWindowsDirectoryA", "GetSystemDirectoryA", "GetCurrentDirectoryA",
-      "RegOpenKeyExA", "RegEnumKeyExA", "RegQueryValueExA", "RegDeleteKeyA",
-      "RegCloseKey", "CopyFileA", "OpenFile", "DeleteFileA", "OpenTextFile",
-      "ReadTextLine", "CloseTextFile", "WriteText", "MessageBoxA",
-      "DialogBoxParamA", "OpenProcessToken", "LookupPrivilegeValueA",
-      "AdjustTokenPrivileges", "ExitWindowsEx", "WritePortDword",
-      "ReadPortDword"};
+  // The exercise calls every operation that can fail.
+  const std::set<std::string> expected(
+      SimulatedMachine::FallibleOperations().begin(),
+      SimulatedMachine::FallibleOperations().end());
   std::set<std::string> failed;
   for (int n = 1; n <= total + 1; ++n) {
     SCOPED_TRACE(n);
@@ -735,6 +731,21 @@ TEST(FaultTest, AFullDiskTakesWhatFitsThenRefusesEveryWrite) {
         std::count(row.written.begin(), row.written.end(), false));
     EXPECT_EQ(CountKind(machine, Kind::Fault), refused);
   }
+}
+
+TEST(FaultTest, FaultsThatCouldNeverHappenAreRefused) {
+  SimulatedMachine machine;
+  const std::vector<Fault> refused = {
+      {"CopyFile", "", 1, ERROR_ACCESS_DENIED, -1},   // misspelt
+      {"GetVersion", "", 1, ERROR_ACCESS_DENIED, -1},  // cannot fail
+      {"CopyFileA", "", -1, ERROR_ACCESS_DENIED, -1},
+      {"CopyFileA", "", 1, ERROR_DISK_FULL, 10},
+  };
+  for (const Fault& fault : refused) {
+    SCOPED_TRACE(fault.operation);
+    EXPECT_THROW(machine.InjectFault(fault), std::invalid_argument);
+  }
+  EXPECT_NO_THROW(machine.InjectFault({"*", "", 1, ERROR_DISK_FULL, 10}));
 }
 
 TEST(FaultTest, AFailedCloseStillClosesTheFile) {
