@@ -69,7 +69,8 @@ class Registry {
   // Every key path in file order (parents before children).
   std::vector<std::string> AllKeys() const;
 
-  // Same keys, values (names compared exactly, bytes, types) and order.
+  // Same keys, values (names compared exactly, bytes, types) and order,
+  // and the same text kept for the other roots.
   bool operator==(const Registry& other) const;
 
  private:

@@ -448,7 +448,8 @@ TextFile SimulatedMachine::OpenTextFile(const char* path, TextMode mode) {
   state->mode = mode;
   state->windowsPath = path;
   state->host = file.host;
-  auto* tag = reinterpret_cast<TextFileTag*>(state.get());
+  auto* tag = reinterpret_cast<TextFileTag*>(impl_->nextTextFile);
+  impl_->nextTextFile += 4;
   impl_->textFiles.emplace(tag, std::move(state));
   return tag;
 }

@@ -122,6 +122,8 @@ struct Fault {
 struct MachineSnapshot {
   std::map<std::string, std::string> files;
   Registry registry;
+
+  bool operator==(const MachineSnapshot&) const = default;
 };
 
 // Thrown by ExitProcess inside RunProcess; never escapes RunProcess.

@@ -80,7 +80,10 @@ struct SimulatedMachine::Impl {
   };
   std::map<std::uintptr_t, OpenKey> openKeys;
   std::uintptr_t nextKey = 0x1000;
+  // Handles are numbers never given out twice, so a stale one cannot reach
+  // a file opened later.
   std::map<TextFileTag*, std::unique_ptr<OpenTextFileState>> textFiles;
+  std::uintptr_t nextTextFile = 0x3000;
 
   // The one modal dialog that can be open.
   HWND dialog = nullptr;

@@ -220,6 +220,10 @@ TEST_F(MachineFolderTest, SaveThenLoadGivesTheSameMachine) {
   const MachineSnapshot b = loaded->Snapshot();
   EXPECT_EQ(a.files, b.files);
   EXPECT_TRUE(a.registry == b.registry);
+  EXPECT_TRUE(a == b);
+  loaded->registry().SetString("System\\Added", "New", "");
+  EXPECT_FALSE(a == loaded->Snapshot());
+  loaded->registry() = machine->registry();
   EXPECT_EQ(a.files.count("a/DISK1/NEW.TXT"), 1u);
   EXPECT_EQ(a.files.count("d/WIN95/INF/MSHDC.INF"), 1u);
   EXPECT_EQ(loaded->config().pci, machine->config().pci);

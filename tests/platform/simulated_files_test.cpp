@@ -315,8 +315,13 @@ TEST_F(SimulatedFilesTest, WritingTurnsEveryLineFeedIntoCrLf) {
   EXPECT_EQ(Contents("C:\\OUT.TXT"), "[Strings]\r\na\r\r\n\r\n\r\nend");
   EXPECT_EQ(machine.HostPath("c:\\out.txt").filename(), "OUT.TXT");
 
-  // Calls on a closed or unknown file fail without harm.
+  // Calls on a closed or unknown file fail without harm, also when another
+  // file has been opened since.
+  TextFile later = machine.OpenTextFile("C:\\LATER.TXT", TextMode::Write);
+  ASSERT_NE(later, nullptr);
   EXPECT_FALSE(machine.WriteText(file, "x"));
+  EXPECT_TRUE(machine.CloseTextFile(later));
+  EXPECT_EQ(Contents("C:\\LATER.TXT"), "");
   EXPECT_FALSE(machine.CloseTextFile(file));
   EXPECT_EQ(machine.GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
   EXPECT_EQ(machine.OpenTextFile("C:\\NOPE\\OUT.TXT", TextMode::Write), nullptr);
