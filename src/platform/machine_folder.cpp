@@ -4,6 +4,7 @@
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <string_view>
 #include <system_error>
 
 #include "platform/simulated_machine_impl.h"
@@ -75,6 +76,10 @@ std::string FolderSetting(const std::string& value) {
   if (!absolute) return {};
   std::string folder = value;
   while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+  // Windows reports drive letters in capitals.
+  if (folder[0] >= 'a' && folder[0] <= 'z') {
+    folder[0] = static_cast<char>(folder[0] - 'a' + 'A');
+  }
   return folder;
 }
 
@@ -84,7 +89,12 @@ MachineConfig ParseMachineIni(const std::string& text,
   std::string section;
   std::set<std::string> seen;
   std::size_t lineNumber = 0;
-  std::istringstream lines(text);
+  // Editors may put a UTF-8 byte-order mark in front; the settings are
+  // plain ASCII either way.
+  constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+  std::istringstream lines(text.compare(0, kUtf8Bom.size(), kUtf8Bom) == 0
+                               ? text.substr(kUtf8Bom.size())
+                               : text);
   std::string line;
   auto fail = [&](const std::string& what) {
     throw MachineError(fileName + ":" + std::to_string(lineNumber) + ": " +

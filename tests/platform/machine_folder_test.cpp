@@ -58,7 +58,7 @@ class MachineFolderTest : public ::testing::Test {
   void WriteSampleMachine(const fs::path& folder) {
     Write(folder / "machine.ini",
           "; a machine for the tests\r\n[System]\r\nWindows = D:\\WIN95\\\r\n"
-          "system=D:\\WIN95\\SYSTEM\r\ncurrent=A:\\DISK1\r\nversion=NT\r\n"
+          "system=D:\\WIN95\\SYSTEM\r\ncurrent=a:\\DISK1\\\r\nversion=NT\r\n"
           "shutdown_privilege=no\r\n\r\n[pci]\r\n7=8c4e:7450\r\n0=8086:1230\r\n");
     Write(folder / "registry.reg",
           "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Enum\\PCI\\VEN_8C4E&DEV_7351]\r\n"
@@ -109,6 +109,7 @@ TEST_F(MachineFolderTest, EveryKeyHasItsDefault) {
       {"empty machine.ini", ""},
       {"sections without keys", "[system]\r\n[pci]\r\n"},
       {"comments only", "; nothing\n# nothing\n"},
+      {"a byte-order mark", "\xEF\xBB\xBF[system]\r\n"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
