@@ -7,6 +7,7 @@
 #include <cassert>
 #include <cstring>
 #include <random>
+#include <set>
 
 #include "platform/registry_tree.h"
 #include "platform/simulated_machine_impl.h"
@@ -207,11 +208,27 @@ void SimulatedMachine::SetDialogClicks(
 int SimulatedMachine::CheckedRadioButton() const { return impl_->checkedRadio; }
 
 int SimulatedMachine::RunProcess(const std::function<int()>& body) {
-  // What the process leaves open, Windows closes when it ends.
-  auto endProcess = [this] {
-    impl_->CloseAllTextFiles();
-    impl_->openKeys.clear();
-    impl_->tokens.clear();
+  // What the process leaves open, Windows closes when it ends; what was
+  // open before it started (a test's own handles) stays open.
+  const auto keysBefore = impl_->openKeys;
+  const auto tokensBefore = impl_->tokens;
+  std::set<TextFileTag*> filesBefore;
+  for (const auto& [tag, state] : impl_->textFiles) filesBefore.insert(tag);
+  auto endProcess = [&] {
+    for (auto it = impl_->textFiles.begin(); it != impl_->textFiles.end();) {
+      if (filesBefore.count(it->first) == 0) {
+        std::fclose(it->second->stream);
+        it = impl_->textFiles.erase(it);
+      } else {
+        ++it;
+      }
+    }
+    std::erase_if(impl_->openKeys, [&](const auto& entry) {
+      return keysBefore.count(entry.first) == 0;
+    });
+    std::erase_if(impl_->tokens, [&](const auto& entry) {
+      return tokensBefore.count(entry.first) == 0;
+    });
     impl_->dialog = nullptr;
     impl_->dialogEnded = false;
   };

@@ -429,7 +429,23 @@ TEST(ProcessTest, RunProcessEndsOnReturnOrExitProcessAndCanRunAgain) {
     EXPECT_EQ(*machine.FileBytes("C:\\OUT.TXT"), "left open\r\n");
     EXPECT_NE(machine.DeleteFileA("C:\\OUT.TXT"), kFalse);
   }
-  EXPECT_EQ(machine.RunProcess([] { return 5; }), 5);
+  // Handles opened outside the process are not the process's to close.
+  machine.registry().CreateKey("Enum");
+  HKEY outside = nullptr;
+  ASSERT_EQ(machine.RegOpenKeyExA(LocalMachineKey(), "Enum", 0, KEY_ALL_ACCESS,
+                                  &outside),
+            ERROR_SUCCESS);
+  TextFile log = machine.OpenTextFile("C:\\LOG.TXT", TextMode::Write);
+  HKEY inside = nullptr;
+  EXPECT_EQ(machine.RunProcess([&] {
+    machine.RegOpenKeyExA(LocalMachineKey(), "Enum", 0, KEY_ALL_ACCESS, &inside);
+    return 5;
+  }),
+            5);
+  EXPECT_EQ(machine.RegCloseKey(inside), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(machine.RegCloseKey(outside), ERROR_SUCCESS);
+  EXPECT_TRUE(machine.WriteText(log, "still open"));
+  EXPECT_TRUE(machine.CloseTextFile(log));
   EXPECT_EQ(CountKind(machine, Kind::ProcessExit), 4);
   EXPECT_EQ(machine.events().back().number, 5);
 }
