@@ -210,6 +210,35 @@ TEST_F(MachineFolderTest, MalformedFoldersAreRefusedWithTheirName) {
             std::string::npos);
 }
 
+TEST_F(MachineFolderTest, ARegistryExportedInUtf16LoadsAndIsSavedAsRegedit4) {
+  const std::string text =
+      "Windows Registry Editor Version 5.00\r\n\r\n"
+      "[HKEY_LOCAL_MACHINE\\Enum\\PCI\\VEN_8C4E&DEV_7351\\0001]\r\n"
+      "\"Driver\"=\"hdc\\\\0001\"\r\n"
+      "\"Path\"=hex(2):43,00,3a,00,00,00\r\n\r\n";
+  std::string utf16 = "\xFF\xFE";
+  for (char c : text) {
+    utf16.push_back(c);
+    utf16.push_back('\0');
+  }
+  Write("u/registry.reg", utf16);
+  auto machine = SimulatedMachine::Load(root / "u");
+  const std::string key = "Enum\\PCI\\VEN_8C4E&DEV_7351\\0001";
+  EXPECT_EQ(machine->registry().GetValue(key, "Driver")->data,
+            std::string("hdc\\0001\0", 9));
+  EXPECT_EQ(machine->registry().GetValue(key, "Path")->data,
+            std::string("C:\0", 3));
+  machine->SaveTo(root / "u-saved");
+  EXPECT_EQ(Files(root / "u-saved").at("registry.reg"),
+            "REGEDIT4\r\n\r\n"
+            "[HKEY_LOCAL_MACHINE\\Enum]\r\n\r\n"
+            "[HKEY_LOCAL_MACHINE\\Enum\\PCI]\r\n\r\n"
+            "[HKEY_LOCAL_MACHINE\\Enum\\PCI\\VEN_8C4E&DEV_7351]\r\n\r\n"
+            "[HKEY_LOCAL_MACHINE\\Enum\\PCI\\VEN_8C4E&DEV_7351\\0001]\r\n"
+            "\"Driver\"=\"hdc\\\\0001\"\r\n"
+            "\"Path\"=hex(2):43,3a,00\r\n\r\n");
+}
+
 TEST_F(MachineFolderTest, SaveThenLoadGivesTheSameMachine) {
   WriteSampleMachine("m");
   auto machine = SimulatedMachine::Load(root / "m");
