@@ -231,7 +231,7 @@ TEST(RegeditFormatTest, ReadsTheUtf16FormWithItsTextsIn8Bits) {
       u"\"Raw\"=hex:e9,00\r\n"
       u"\"Num\"=dword:00000010\r\n\r\n"
       u"[HKEY_CURRENT_USER\\Console]\r\n\"x\"=dword:1\r\n";
-  const Registry registry = Registry::Parse(Utf16(text), "wine.reg");
+  const Registry registry = Registry::Parse(Utf16(text), "export.reg");
   const std::string key = "SOFTWARE\\Caf\xE9";
   ASSERT_TRUE(registry.KeyExists(key));
   EXPECT_EQ(registry.GetValue(key, "Name")->data, Text("\x80 5 ?"));
