@@ -142,6 +142,9 @@ int PatchClassInf(PlatformServices& os, SetupState& state) {
     if (!out.ok()) failed = true;
   }
 
+  // A read error looks like the end of the file to the reader; a copy cut
+  // short by one must not take the class INF's place.
+  if (os.TextFileFailed(source)) failed = true;
   const bool written = out.Close();
   os.CloseTextFile(source);
   if (patched && written && !failed) return 1;

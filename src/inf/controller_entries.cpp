@@ -25,7 +25,8 @@ bool IsArgumentHeader(PlatformServices& os, std::string_view line) {
 }
 
 // Copies one copy's worth of the distribution INF, opened afresh. Returns
-// false when the file could not be opened.
+// false when the file could not be opened or a read from it failed (the
+// section copied would then be cut short).
 template <typename Copy>
 bool CopyFromDistributionInf(PlatformServices& os, const char* name,
                              InfWriter& out, Copy copy) {
@@ -33,8 +34,9 @@ bool CopyFromDistributionInf(PlatformServices& os, const char* name,
   TextFile source = os.OpenTextFile(name, TextMode::Read);
   if (source == nullptr) return false;
   copy(os, source, out);
+  const bool readWhole = !os.TextFileFailed(source);
   os.CloseTextFile(source);
-  return true;
+  return readWhole;
 }
 
 }  // namespace

@@ -99,6 +99,9 @@ class PlatformServices {
   // Writes text (up to its terminating zero). True when every character
   // reached the file, false on any write error.
   virtual bool WriteText(TextFile file, const char* text) = 0;
+  // True once a read or a write on the file has failed (its error flag).
+  // A read that returns 0 is the end of the file only when this is false.
+  virtual bool TextFileFailed(TextFile file) = 0;
   // Closes the file. True when everything buffered was written.
   virtual bool CloseTextFile(TextFile file) = 0;
 

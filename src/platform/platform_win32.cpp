@@ -5,7 +5,6 @@
 
 #include "platform/platform_win32.h"
 
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -179,15 +178,24 @@ TextFile Win32Platform::OpenTextFile(const char* path, TextMode mode) {
 std::size_t Win32Platform::ReadTextLine(TextFile file, char* buffer,
                                         std::size_t bufferSize) {
   if (bufferSize == 0) return 0;
-  buffer[0] = '\0';
-  int size = bufferSize > static_cast<std::size_t>(INT_MAX)
-                 ? INT_MAX
-                 : static_cast<int>(bufferSize);
-  if (std::fgets(buffer, size, ToStream(file)) == nullptr) {
-    buffer[0] = '\0';
-    return 0;
+  // Character by character rather than fgets, so the count stays true for
+  // a line holding a zero byte (fgets gives no count, and strlen would stop
+  // there). The text-mode stream still turns CR LF into LF and ends the file
+  // at a Ctrl-Z.
+  std::FILE* stream = ToStream(file);
+  std::size_t count = 0;
+  while (count + 1 < bufferSize) {
+    const int c = std::getc(stream);
+    if (c == EOF) break;
+    buffer[count++] = static_cast<char>(c);
+    if (c == '\n') break;
   }
-  return std::strlen(buffer);
+  buffer[count] = '\0';
+  return count;
+}
+
+bool Win32Platform::TextFileFailed(TextFile file) {
+  return std::ferror(ToStream(file)) != 0;
 }
 
 bool Win32Platform::WriteText(TextFile file, const char* text) {

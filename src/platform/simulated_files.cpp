@@ -459,6 +459,7 @@ std::size_t SimulatedMachine::ReadTextLine(TextFile file, char* buffer,
   OpenTextFileState* state = impl_->Text(file);
   if (impl_->Fallible("ReadTextLine",
                       {state ? std::string_view(state->windowsPath) : ""})) {
+    if (state) state->failed = true;
     return 0;
   }
   if (!state || state->mode != TextMode::Read || !buffer || bufferSize == 0) {
@@ -492,7 +493,10 @@ bool SimulatedMachine::WriteText(TextFile file, const char* text) {
   OpenTextFileState* state = impl_->Text(file);
   const std::string_view pathArg =
       state ? std::string_view(state->windowsPath) : std::string_view();
-  if (impl_->Fallible("WriteText", {pathArg})) return false;
+  if (impl_->Fallible("WriteText", {pathArg})) {
+    if (state) state->failed = true;
+    return false;
+  }
   if (!state || state->mode != TextMode::Write || !text) {
     if (state) impl_->lastError = static_cast<DWORD>(ERROR_INVALID_PARAMETER);
     return false;
@@ -525,12 +529,14 @@ bool SimulatedMachine::WriteText(TextFile file, const char* text) {
   if (refuse && state->full) accept = 0;
   if (accept > 0 &&
       std::fwrite(bytes.data(), 1, accept, state->stream) != accept) {
+    state->failed = true;
     impl_->lastError = static_cast<DWORD>(ERROR_WRITE_FAULT);
     return false;
   }
   state->written += static_cast<std::int64_t>(accept);
   if (refuse) {
     state->full = true;
+    state->failed = true;
     const DWORD error = limit ? limit->fault.error
                               : static_cast<DWORD>(ERROR_DISK_FULL);
     impl_->lastError = error;
@@ -542,6 +548,11 @@ bool SimulatedMachine::WriteText(TextFile file, const char* text) {
     return false;
   }
   return true;
+}
+
+bool SimulatedMachine::TextFileFailed(TextFile file) {
+  const OpenTextFileState* state = impl_->Text(file);
+  return state == nullptr || state->failed || std::ferror(state->stream) != 0;
 }
 
 bool SimulatedMachine::CloseTextFile(TextFile file) {

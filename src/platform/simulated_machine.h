@@ -217,6 +217,7 @@ class SimulatedMachine : public PlatformServices {
   std::size_t ReadTextLine(TextFile file, char* buffer,
                            std::size_t bufferSize) override;
   bool WriteText(TextFile file, const char* text) override;
+  bool TextFileFailed(TextFile file) override;
   bool CloseTextFile(TextFile file) override;
   int MessageBoxA(HWND owner, const char* text, const char* caption,
                   UINT type) override;

@@ -52,6 +52,7 @@ struct OpenTextFileState {
   bool atEnd = false;       // Ctrl-Z or end of file seen
   std::int64_t written = 0; // bytes in the file so far (write mode)
   bool full = false;        // a byte-limit fault was hit
+  bool failed = false;      // a read or write failed (the error flag)
 };
 
 struct FaultState {

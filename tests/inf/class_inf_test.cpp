@@ -617,16 +617,14 @@ TEST(ClassInfFaults, AReplacementCutShortIsUndoneFromTheBackup) {
 TEST(ClassInfFaults, FailingAnyOneOperationLeavesTheOldOrTheNewClassInf) {
   // Fail the first, second, ... call of each operation the rewrite and the
   // swap make, until one runs through untouched. Whatever fails, mshdc.inf
-  // is the old file or the whole new one, never anything between.
-  //
-  // Not ReadTextLine: through PlatformServices a failed read cannot be told
-  // from the end of the file, so a read error amid the class INF would end
-  // the copy early without notice.
+  // is the old file or the whole new one, never anything between. A failed
+  // read, of the class INF or of the distribution INF, counts too: it must
+  // not pass for the end of the file.
   const std::string input = DataFile("mshdc_in.inf");
   const std::string golden = DataFile("mshdc_k7351.golden");
   for (const char* operation :
-       {"GetWindowsDirectoryA", "OpenTextFile", "WriteText", "CloseTextFile",
-        "CopyFileA", "DeleteFileA"}) {
+       {"GetWindowsDirectoryA", "OpenTextFile", "ReadTextLine", "WriteText",
+        "CloseTextFile", "CopyFileA", "DeleteFileA"}) {
     for (int n = 1;; ++n) {
       SCOPED_TRACE(std::string(operation) + " call " + std::to_string(n) +
                    " fails");

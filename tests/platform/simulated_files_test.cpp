@@ -302,6 +302,40 @@ TEST_F(SimulatedFilesTest, TinyBuffersReadNothingAndLoseNothing) {
   machine.CloseTextFile(file);
 }
 
+TEST_F(SimulatedFilesTest, AFailedReadOrWriteIsToldApartFromTheEnd) {
+  machine.PutFile("C:\\IN.INF", "one\r\ntwo\r\n");
+  machine.InjectFault(Fault{"ReadTextLine", "in.inf", 2});
+  char buffer[256];
+
+  TextFile in = machine.OpenTextFile("C:\\IN.INF", TextMode::Read);
+  ASSERT_NE(in, nullptr);
+  EXPECT_EQ(machine.ReadTextLine(in, buffer, sizeof buffer), 4u);
+  EXPECT_FALSE(machine.TextFileFailed(in));
+  EXPECT_EQ(machine.ReadTextLine(in, buffer, sizeof buffer), 0u);
+  EXPECT_TRUE(machine.TextFileFailed(in));
+  machine.CloseTextFile(in);
+
+  // Read to its real end, the same file has not failed.
+  in = machine.OpenTextFile("C:\\IN.INF", TextMode::Read);
+  ASSERT_NE(in, nullptr);
+  while (machine.ReadTextLine(in, buffer, sizeof buffer) != 0) {
+  }
+  EXPECT_FALSE(machine.TextFileFailed(in));
+  machine.CloseTextFile(in);
+
+  // A full disk sets the flag of the file written.
+  Fault full{"WriteText", "out.inf"};
+  full.afterBytes = 3;
+  machine.InjectFault(full);
+  TextFile out = machine.OpenTextFile("C:\\OUT.INF", TextMode::Write);
+  ASSERT_NE(out, nullptr);
+  EXPECT_TRUE(machine.WriteText(out, "ab"));
+  EXPECT_FALSE(machine.TextFileFailed(out));
+  EXPECT_FALSE(machine.WriteText(out, "cd\n"));
+  EXPECT_TRUE(machine.TextFileFailed(out));
+  machine.CloseTextFile(out);
+}
+
 TEST_F(SimulatedFilesTest, WritingTurnsEveryLineFeedIntoCrLf) {
   machine.PutFile("C:\\OUT.TXT", "old contents that must go");
   TextFile file = machine.OpenTextFile("c:\\out.txt", TextMode::Write);

@@ -470,9 +470,27 @@ TEST_F(FileTest, OpeningAndWritingReportFailures) {
   Put(path, "kept\r\n");
   ide::TextFile file = os_.OpenTextFile(path.c_str(), ide::TextMode::Read);
   ASSERT_NE(nullptr, file);
+  EXPECT_FALSE(os_.TextFileFailed(file));
   EXPECT_FALSE(os_.WriteText(file, "lost\n"));
+  EXPECT_TRUE(os_.TextFileFailed(file));
   os_.CloseTextFile(file);
   EXPECT_EQ("kept\r\n", Bytes(path));
+}
+
+TEST_F(FileTest, AZeroByteInALineIsCountedNotTakenForItsEnd) {
+  const std::string path = File("zero.inf");
+  Put(path, std::string("ab\0cd\r\nnext\r\n", 13));
+  ide::TextFile file = os_.OpenTextFile(path.c_str(), ide::TextMode::Read);
+  ASSERT_NE(nullptr, file);
+  char buffer[256];
+  ASSERT_EQ(6u, os_.ReadTextLine(file, buffer, sizeof buffer));
+  EXPECT_EQ(std::string("ab\0cd\n", 6), std::string(buffer, 6));
+  ASSERT_EQ(5u, os_.ReadTextLine(file, buffer, sizeof buffer));
+  EXPECT_STREQ("next\n", buffer);
+  EXPECT_EQ(0u, os_.ReadTextLine(file, buffer, sizeof buffer));
+  // The end of the file is no failure.
+  EXPECT_FALSE(os_.TextFileFailed(file));
+  EXPECT_TRUE(os_.CloseTextFile(file));
 }
 
 // ---- The dialog ----
