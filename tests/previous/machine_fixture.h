@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <set>
@@ -13,6 +14,12 @@
 #include "platform/simulated_machine.h"
 
 namespace ide::fixture {
+
+// Key and file lists compared without regard to the order they came in.
+inline std::vector<std::string> Sorted(std::vector<std::string> items) {
+  std::sort(items.begin(), items.end());
+  return items;
+}
 
 inline constexpr const char* kClassRoot =
     "System\\CurrentControlSet\\Services\\Class";

@@ -15,6 +15,7 @@ namespace {
 using fixture::AddEarlierInstall;
 using fixture::AddUnrelated;
 using fixture::ClassKey;
+using fixture::Sorted;
 using fixture::DeletedFiles;
 using fixture::DeletedKeyRoots;
 using fixture::EarlierInstall;
@@ -22,10 +23,6 @@ using fixture::EarlierKeys;
 using fixture::kIosubsysDir;
 using fixture::kOtherInfDir;
 
-std::vector<std::string> Sorted(std::vector<std::string> items) {
-  std::sort(items.begin(), items.end());
-  return items;
-}
 
 // Every key an earlier installation for `keys` leaves, in deletion roots.
 std::vector<std::string> AllEarlierRoots(const EarlierKeys& keys) {

@@ -14,14 +14,11 @@ namespace ide {
 namespace {
 
 using fixture::ClassKey;
+using fixture::Sorted;
 using fixture::kChild0;
 using fixture::kChild1;
 using fixture::kPci;
 
-std::vector<std::string> Sorted(std::vector<std::string> items) {
-  std::sort(items.begin(), items.end());
-  return items;
-}
 
 // The class INF with the maker's model section, closed by an empty line.
 const std::string kClassInf =

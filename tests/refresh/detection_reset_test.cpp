@@ -13,14 +13,11 @@ namespace {
 
 using fixture::AddInstance;
 using fixture::ClassKey;
+using fixture::Sorted;
 using fixture::kChild0;
 using fixture::kChild1;
 using fixture::kPci;
 
-std::vector<std::string> Sorted(std::vector<std::string> items) {
-  std::sort(items.begin(), items.end());
-  return items;
-}
 
 // A machine whose disk controllers Windows remembers in every place the
 // reset clears, next to keys it must leave alone.
