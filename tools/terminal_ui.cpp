@@ -7,21 +7,23 @@
 #include <string>
 #include <string_view>
 
+#include "resources/dialog_texts.h"
+
 namespace ide {
 namespace {
 
 // The completion dialog as its window shows it (caption with its leading
 // space, the two notes, the radio buttons and the push button).
-constexpr std::string_view kDialogCaption = " Setup Complete!";
+constexpr std::string_view kDialogCaption = IDE_TEXT_DIALOG_CAPTION;
 constexpr std::string_view kDialogNotes[] = {
-    "Before you continue to install  driver, you must restart your computer.",
-    "Warning: You must save all  working jobs, before press any button!",
+    IDE_TEXT_RESTART_NOTE,
+    IDE_TEXT_SAVE_WARNING,
 };
-constexpr std::string_view kRestartNowText =
-    "Yes , I want to restart my computer now.";
-constexpr std::string_view kRestartLaterText =
-    "No,   Let system reboot after 30 seconds.";
-constexpr std::string_view kFinishText = "Finish";
+constexpr std::string_view kRestartNowText = IDE_TEXT_RESTART_NOW;
+constexpr std::string_view kRestartLaterText = IDE_TEXT_RESTART_LATER;
+// The push button's text without the "&" that marks its access key.
+constexpr std::string_view kFinishText =
+    std::string_view(IDE_TEXT_FINISH).substr(1);
 
 // What Windows shows as the caption of a message box without one.
 constexpr std::string_view kDefaultCaption = "Error";
