@@ -21,6 +21,13 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
                     [&](char x, char y) { return fold(x) == fold(y); });
 }
 
+// The name a file system finds for `name`: Windows drops the dots and
+// blanks that end the last name of a path.
+std::string_view NameAsWindowsFindsIt(std::string_view name) {
+  const std::size_t last = name.find_last_not_of(". ");
+  return name.substr(0, last == std::string_view::npos ? 0 : last + 1);
+}
+
 bool FileExists(PlatformServices& os, const std::string& path) {
   const HFILE file = os.OpenFile(path.c_str(), OF_EXIST);
   if (file == HFILE_ERROR) return false;
@@ -50,7 +57,8 @@ bool IsBareFileName(std::string_view name) {
   for (char c : name) {
     if (static_cast<unsigned char>(c) < 0x20) return false;
   }
-  return name.find_first_not_of('.') != std::string_view::npos;
+  // Names that Windows shortens to nothing ("..", ". .") name the folder.
+  return !NameAsWindowsFindsIt(name).empty();
 }
 
 void FindOldInfFile(PlatformServices& os, PreviousInstall& record) {
@@ -67,8 +75,11 @@ void FindOldInfFile(PlatformServices& os, PreviousInstall& record) {
   const bool read = ReadRegistryText(os, key, "InfPath", name);
   os.RegCloseKey(key);
   if (!read) return;
-  // The class INF is patched by this very setup; it is never the old one.
-  if (EqualsIgnoringAsciiCase(name, kClassInfName)) return;
+  // The class INF is patched by this very setup; it is never the old one,
+  // however the value spells its name ("mshdc.inf " finds it too).
+  if (EqualsIgnoringAsciiCase(NameAsWindowsFindsIt(name), kClassInfName)) {
+    return;
+  }
   // The value comes from the registry and is joined to the inf folder: a
   // path in it could make the setup delete a file anywhere on the machine.
   if (!IsBareFileName(name)) return;

@@ -29,8 +29,9 @@ int InfMentionsDriver(PlatformServices& os, const std::string& filePath,
 
 // True for a plain file name that stays in the folder it is joined to: not
 // empty, no backslash, slash or drive colon, no wildcard or other character
-// Windows forbids in a file name, and not made of dots alone ("." and ".."
-// name folders).
+// Windows forbids in a file name, and not made of dots and blanks alone
+// ("." and ".." name folders, and Windows drops the dots and blanks that end
+// a name).
 bool IsBareFileName(std::string_view name);
 
 }  // namespace ide

@@ -62,6 +62,20 @@ TEST(FindOldInfFile, LooksInInfThenInOther) {
        "mshdc.inf",
        {std::string(kOtherInfDir) + "\\MSHDC.INF"},
        ""},
+      // Windows drops the dots and blanks that end a file name, so these
+      // name the class INF just the same.
+      {"class INF with a trailing blank",
+       "mshdc.inf ",
+       {std::string(kInfDir) + "\\MSHDC.INF"},
+       ""},
+      {"class INF with trailing dots and blanks",
+       "MSHDC.INF. .",
+       {std::string(kInfDir) + "\\MSHDC.INF"},
+       ""},
+      {"a name that ends in the class INF's",
+       "Xmshdc.inf",
+       {std::string(kInfDir) + "\\Xmshdc.inf"},
+       "C:\\WINDOWS\\inf\\Xmshdc.inf"},
       {"a name only like the class INF",
        "MSHDC2.INF",
        {std::string(kInfDir) + "\\MSHDC2.INF"},
@@ -190,6 +204,12 @@ TEST(IsBareFileName, AcceptsOnlyNamesThatStayInTheirFolder) {
       {".", false},
       {"..", false},
       {"...", false},
+      // Windows drops the dots and blanks that end a name: these name the
+      // folder itself.
+      {" ", false},
+      {". .", false},
+      {".. ", false},
+      {"OEM3.INF ", true},
       {"..\\x.inf", false},
       {"x\\y.inf", false},
       {"x/y.inf", false},

@@ -246,20 +246,25 @@ TEST(RemovePreviousInstall, OldInfAndMiniportGoOnlyWhenTheInfNamesTheFile) {
 }
 
 TEST(RemovePreviousInstall, ClassInfIsNeverTakenForTheOldOne) {
-  // The fixture's class INF mentions k7351.mpd in a comment.
-  SimulatedMachine machine;
-  machine.config().pci = {{7, fixture::kSecondBridge}};
-  AddUnrelated(machine);
-  EarlierInstall earlier;
-  earlier.infName = "MSHDC.INF";
-  earlier.infFolder = fixture::kInfDir;
-  earlier.infText = "[Version]\r\n; k7351.mpd\r\n";
-  AddEarlierInstall(machine, earlier);
-  const MachineSnapshot before = machine.Snapshot();
+  // The fixture's class INF mentions k7351.mpd in a comment. Windows drops
+  // the dots and blanks that end a file name, so every one of these InfPath
+  // values names the class INF.
+  for (const char* infName : {"MSHDC.INF", "mshdc.inf ", "MsHdc.Inf. . "}) {
+    SCOPED_TRACE(infName);
+    SimulatedMachine machine;
+    machine.config().pci = {{7, fixture::kSecondBridge}};
+    AddUnrelated(machine);
+    EarlierInstall earlier;
+    earlier.infName = infName;
+    earlier.infFolder = fixture::kInfDir;
+    earlier.infText = "[Version]\r\n; k7351.mpd\r\n";
+    AddEarlierInstall(machine, earlier);
+    const MachineSnapshot before = machine.Snapshot();
 
-  CleanPreviousInstall(machine, StateFor(kVariantK7351));
+    CleanPreviousInstall(machine, StateFor(kVariantK7351));
 
-  EXPECT_TRUE(DeletedFiles(before, machine.Snapshot()).empty());
+    EXPECT_TRUE(DeletedFiles(before, machine.Snapshot()).empty());
+  }
 }
 
 TEST(RemovePreviousInstall, InfPathValuesWithFoldersDeleteNothingOutsideInf) {
