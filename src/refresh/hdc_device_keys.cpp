@@ -49,16 +49,18 @@ void DeleteHdcDeviceKeys(PlatformServices& os) {
   while (!enumerationEnded) {
     std::string matches[kMaxHdcMatches];
     std::size_t count = 0;
-    // Devices are examined one at a time until the match slots are full;
-    // `index` then stands one past the last device examined.
+    // Devices are examined one at a time until the enumeration fails. Only
+    // a match beyond the slots ends the round early; `index` then stands at
+    // that device, which is examined again after the deletions.
     for (;; ++index) {
-      if (count == kMaxHdcMatches) break;
       std::string device;
       if (!EnumSubkeyName(os, pci, index, device)) {
         enumerationEnded = true;
         break;
       }
-      if (FirstInstanceIsHdc(os, device)) matches[count++] = device;
+      if (!FirstInstanceIsHdc(os, device)) continue;
+      if (count == kMaxHdcMatches) break;
+      matches[count++] = device;
     }
     DWORD deleted = 0;
     for (std::size_t i = 0; i < count; ++i) {
@@ -67,7 +69,7 @@ void DeleteHdcDeviceKeys(PlatformServices& os) {
       }
     }
     // Every deleted device stood before `index`; the devices not yet
-    // examined have moved up by as many places.
+    // remembered have moved up by as many places.
     index -= deleted;
   }
   os.RegCloseKey(pci);

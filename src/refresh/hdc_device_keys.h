@@ -23,8 +23,9 @@ bool FirstInstanceIsHdc(PlatformServices& os, const std::string& deviceName);
 
 // Deletes every device key under Enum\PCI whose first instance belongs to
 // the class "hdc", in the order found. Every device is examined, however
-// many there are: when the match slots fill up, the devices found so far
-// are deleted and the search goes on after them.
+// many there are. While the matches fit the slots, none is deleted before
+// every device was examined; at a match beyond them, the devices found so
+// far are deleted and the search goes on after them.
 void DeleteHdcDeviceKeys(PlatformServices& os);
 
 }  // namespace ide

@@ -18,14 +18,16 @@ void DeleteAllSubkeys(PlatformServices& os, const std::string& keyPath) {
   while (!enumerationEnded) {
     std::string slots[kMaxSubkeySlots];
     std::size_t count = 0;
-    DWORD index = undeletable;
-    while (count < kMaxSubkeySlots) {
-      if (!EnumSubkeyName(os, key, index, slots[count])) {
+    // The enumeration goes on until it fails; only a name beyond the slots
+    // ends the gathering early, and that name is read again next round.
+    for (DWORD index = undeletable;; ++index) {
+      std::string name;
+      if (!EnumSubkeyName(os, key, index, name)) {
         enumerationEnded = true;
         break;
       }
-      ++count;
-      ++index;
+      if (count == kMaxSubkeySlots) break;
+      slots[count++] = name;
     }
     for (std::size_t i = 0; i < count; ++i) {
       if (os.RegDeleteKeyA(key, slots[i].c_str()) != ERROR_SUCCESS) {

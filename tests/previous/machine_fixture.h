@@ -200,4 +200,30 @@ inline void ExpectNothingAddedOrAltered(const Registry& before,
   }
 }
 
+// A simulated machine that notes, in order, every subkey enumeration ("E"
+// for a call that found a name, "e" for one that failed) and every key
+// deletion ("D"), so a test can see whether a deletion came before the
+// enumeration that feeds it had ended.
+class EnumDeleteLog : public SimulatedMachine {
+ public:
+  LONG RegEnumKeyExA(HKEY key, DWORD index, char* name,
+                     DWORD* nameSize) override {
+    const LONG result =
+        SimulatedMachine::RegEnumKeyExA(key, index, name, nameSize);
+    calls += result == ERROR_SUCCESS ? 'E' : 'e';
+    return result;
+  }
+  LONG RegDeleteKeyA(HKEY key, const char* subKey) override {
+    calls += 'D';
+    return SimulatedMachine::RegDeleteKeyA(key, subKey);
+  }
+  // True when no enumeration call comes after the first deletion.
+  bool EveryEnumerationBeforeTheFirstDeletion() const {
+    const std::size_t firstDeletion = calls.find('D');
+    return firstDeletion == std::string::npos ||
+           calls.find_first_of("Ee", firstDeletion) == std::string::npos;
+  }
+  std::string calls;
+};
+
 }  // namespace ide::fixture

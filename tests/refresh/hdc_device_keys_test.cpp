@@ -129,6 +129,43 @@ TEST(DeleteHdcDeviceKeys, CleansEveryControllerOnABusyBus) {
   }
 }
 
+TEST(DeleteHdcDeviceKeys, NoDeletionBeforeTheEnumerationEndsWhileTheSlotsSuffice) {
+  // Up to nineteen matches fit the slots, whatever the number of devices:
+  // every device is examined before the first one goes. Only a twentieth
+  // controller makes the search delete in rounds.
+  struct Case {
+    std::string name;
+    std::string pattern;  // per device: 'h' hdc, 'o' other class
+    bool enumeratedFirst;
+  };
+  const std::vector<Case> cases = {
+      {"one controller among others", "ohoo", true},
+      {"nineteen controllers", std::string(19, 'h'), true},
+      {"nineteen controllers, then others",
+       std::string(19, 'h') + std::string(6, 'o'), true},
+      {"nineteen controllers among thirty devices",
+       "oh" + std::string(9, 'h') + "oooooooooo" + std::string(9, 'h'), true},
+      {"twenty controllers", std::string(20, 'h'), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fixture::EnumDeleteLog machine;
+    for (std::size_t i = 0; i < c.pattern.size(); ++i) {
+      AddDevice(machine, {"VEN_" + std::to_string(1000 + i) + "&DEV_0001",
+                          {{"BUS_00", c.pattern[i] == 'h' ? "hdc" : "Net"}}});
+    }
+
+    DeleteHdcDeviceKeys(machine);
+
+    EXPECT_EQ(machine.EveryEnumerationBeforeTheFirstDeletion(),
+              c.enumeratedFirst)
+        << machine.calls;
+    for (const std::string& device : machine.registry().Subkeys(kPci)) {
+      EXPECT_EQ(FirstInstanceIsHdc(machine, device), false) << device;
+    }
+  }
+}
+
 TEST(DeleteHdcDeviceKeys, ControllersAfterRefusedDeletionsStillGo) {
   // Twenty-two controllers; the deletions of the second and the twentieth
   // are refused. The rest must go, also those examined after a full round.

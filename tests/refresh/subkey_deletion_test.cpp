@@ -44,6 +44,32 @@ TEST(DeleteAllSubkeys, EmptiesTheKeyWhateverTheNumberOfSubkeys) {
   }
 }
 
+TEST(DeleteAllSubkeys, NoDeletionBeforeTheEnumerationEndsWhileTheSlotsSuffice) {
+  // Up to ten names fit the slots: the enumeration runs to its failing call
+  // before the first subkey goes. Only a key with more names is emptied in
+  // rounds, and it is still emptied.
+  struct Case {
+    int count;
+    bool enumeratedFirst;
+  };
+  for (const Case& c : std::vector<Case>{
+           {1, true}, {9, true}, {10, true}, {11, false}, {25, false}}) {
+    SCOPED_TRACE(c.count);
+    fixture::EnumDeleteLog machine;
+    machine.registry().CreateKey(kKey);
+    for (int i = 0; i < c.count; ++i) {
+      machine.registry().CreateKey(kKey + "\\" + ChildName(i) + "\\Deeper");
+    }
+
+    DeleteAllSubkeys(machine, kKey);
+
+    EXPECT_EQ(machine.EveryEnumerationBeforeTheFirstDeletion(),
+              c.enumeratedFirst)
+        << machine.calls;
+    EXPECT_TRUE(machine.registry().Subkeys(kKey).empty());
+  }
+}
+
 TEST(DeleteAllSubkeys, MissingKeyChangesNothing) {
   SimulatedMachine machine;
   machine.registry().CreateKey("Enum\\MF\\CHILD0001\\X");
