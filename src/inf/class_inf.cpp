@@ -7,6 +7,7 @@
 #include "inf/inf_writer.h"
 #include "inf/line_reader.h"
 #include "inf/variant_texts.h"
+#include "setup/setup_texts.h"
 
 namespace ide {
 namespace {
@@ -27,7 +28,6 @@ constexpr char kStringsHeader[] = "[Strings]";
 
 constexpr char kAlreadyInstalledMessage[] =
     "Driver already has been installed! Setup fail! ";
-constexpr char kSetupErrorCaption[] = "SET UP ERROR!";
 
 struct ClassInfPaths {
   std::string classInf;

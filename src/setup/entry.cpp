@@ -25,6 +25,19 @@ std::string StripLeadingBlanks(const std::string& tail) {
   return tail.substr(start);
 }
 
+std::string CommandLineTail(const char* commandLine) {
+  if (commandLine == nullptr) return std::string();
+  const char* p = commandLine;
+  if (*p == '"') {
+    ++p;
+    while (*p != '\0' && *p != '"') ++p;
+    if (*p == '"') ++p;
+  } else {
+    while (*p != '\0' && !IsLeadingBlank(*p)) ++p;
+  }
+  return StripLeadingBlanks(p);
+}
+
 void KeepCommandLine(SetupState& state, const std::string& tail) {
   // The command line is a C string: a zero byte ends it.
   const std::string text = tail.substr(0, tail.find('\0'));

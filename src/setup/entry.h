@@ -20,6 +20,12 @@ constexpr int kSetupExitCode = 0;
 // the name removed.
 std::string StripLeadingBlanks(const std::string& tail);
 
+// The tail of a whole process command line (setup.exe's GetCommandLineA):
+// the program name (in double quotes or not) dropped, then the blanks after
+// it. A quoted name runs to the next double quote; an unquoted one to the
+// first character of code 1 to 32. Null gives an empty tail.
+std::string CommandLineTail(const char* commandLine);
+
 // Keeps the tail in the state's command line field. A tail that does not fit
 // the field (more than kMaxCommandLine characters) is not kept at all, so the
 // setup reports that no driver was named and ends before changing anything.

@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 
-#include "platform/command_tail_win32.h"
 #include "platform/platform_win32.h"
 #include "setup/entry.h"
 

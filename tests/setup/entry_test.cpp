@@ -46,6 +46,31 @@ TEST(StripLeadingBlanksTest, RemovesCodesOneToThirtyTwoBeforeTheFirstArgument) {
   }
 }
 
+TEST(CommandLineTailTest, DropsTheProgramNameAndTheBlanksAfterIt) {
+  struct Case {
+    const char* commandLine;
+    const char* tail;
+  };
+  const Case cases[] = {
+      {"setup.exe /D:K7351", "/D:K7351"},
+      {"A:\\SETUP.EXE   \t/D:K7351 /X", "/D:K7351 /X"},
+      {"\"C:\\Program Files\\setup.exe\" /D:RBMAX", "/D:RBMAX"},
+      {"\"C:\\a b\\setup.exe\"/D:K7341", "/D:K7341"},
+      {"\"unterminated name /D:K7351", ""},
+      {"setup.exe", ""},
+      {"setup.exe    ", ""},
+      {"", ""},
+      {"setup.exe \x01\x1f /D:K7351  ", "/D:K7351  "},
+      {"set\xe9up.exe /D:K7351", "/D:K7351"},
+      {"setup.exe \"/D:K7351\"", "\"/D:K7351\""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.commandLine);
+    EXPECT_EQ(c.tail, CommandLineTail(c.commandLine));
+  }
+  EXPECT_EQ("", CommandLineTail(nullptr));
+}
+
 // How a whole run ends, decided by what RunSetup returned.
 struct RestartCase {
   const char* name;

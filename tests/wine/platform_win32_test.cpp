@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/command_tail_win32.h"
 #include "platform/pci_table_win32.h"
 #include "platform/platform_win32.h"
 #include "resources/dialog_ids.h"
@@ -493,6 +492,37 @@ TEST_F(FileTest, AZeroByteInALineIsCountedNotTakenForItsEnd) {
   EXPECT_TRUE(os_.CloseTextFile(file));
 }
 
+// A text file that could not be opened is null, and a closed one is gone:
+// handing either to the layer again is a failure, never a fault in the C
+// runtime, as on the simulated machine.
+TEST_F(FileTest, NullAndClosedTextFilesFailInsteadOfFaulting) {
+  char buffer[16];
+  std::memset(buffer, 0xdd, sizeof buffer);
+  EXPECT_EQ(0u, os_.ReadTextLine(nullptr, buffer, sizeof buffer));
+  EXPECT_FALSE(os_.WriteText(nullptr, "x\n"));
+  EXPECT_TRUE(os_.TextFileFailed(nullptr));
+  EXPECT_FALSE(os_.CloseTextFile(nullptr));
+
+  const std::string path = File("closed.inf");
+  Put(path, "line\r\n");
+  ide::TextFile reading = os_.OpenTextFile(path.c_str(), ide::TextMode::Read);
+  ASSERT_NE(nullptr, reading);
+  EXPECT_EQ(0u, os_.ReadTextLine(reading, nullptr, sizeof buffer));
+  EXPECT_EQ(5u, os_.ReadTextLine(reading, buffer, sizeof buffer));
+  EXPECT_TRUE(os_.CloseTextFile(reading));
+  EXPECT_EQ(0u, os_.ReadTextLine(reading, buffer, sizeof buffer));
+  EXPECT_TRUE(os_.TextFileFailed(reading));
+  EXPECT_FALSE(os_.CloseTextFile(reading));
+
+  ide::TextFile writing = os_.OpenTextFile(path.c_str(), ide::TextMode::Write);
+  ASSERT_NE(nullptr, writing);
+  EXPECT_FALSE(os_.WriteText(writing, nullptr));
+  EXPECT_TRUE(os_.CloseTextFile(writing));
+  EXPECT_FALSE(os_.WriteText(writing, "lost\n"));
+  EXPECT_FALSE(os_.CloseTextFile(writing));
+  EXPECT_EQ("", Bytes(path));
+}
+
 // ---- The dialog ----
 
 struct DialogRecord {
@@ -575,33 +605,6 @@ TEST(PortTest, ARefusedPortAccessFailsInsteadOfEndingTheProgram) {
     caught = true;
   }
   EXPECT_TRUE(caught);
-}
-
-// ---- The command-line tail ----
-
-TEST(CommandLineTailTest, DropsTheProgramNameAndTheBlanksAfterIt) {
-  struct Case {
-    const char* commandLine;
-    const char* tail;
-  };
-  const Case cases[] = {
-      {"setup.exe /D:K7351", "/D:K7351"},
-      {"A:\\SETUP.EXE   \t/D:K7351 /X", "/D:K7351 /X"},
-      {"\"C:\\Program Files\\setup.exe\" /D:RBMAX", "/D:RBMAX"},
-      {"\"C:\\a b\\setup.exe\"/D:K7341", "/D:K7341"},
-      {"\"unterminated name /D:K7351", ""},
-      {"setup.exe", ""},
-      {"setup.exe    ", ""},
-      {"", ""},
-      {"setup.exe \x01\x1f /D:K7351  ", "/D:K7351  "},
-      {"set\xe9up.exe /D:K7351", "/D:K7351"},
-      {"setup.exe \"/D:K7351\"", "\"/D:K7351\""},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.commandLine);
-    EXPECT_EQ(c.tail, ide::CommandLineTail(c.commandLine));
-  }
-  EXPECT_EQ("", ide::CommandLineTail(nullptr));
 }
 
 // ---- The test-only PCI table ----
