@@ -170,14 +170,21 @@ int Win32Platform::lstrcmpiA(const char* a, const char* b) {
 // Ctrl-Z conventions. ----
 
 TextFile Win32Platform::OpenTextFile(const char* path, TextMode mode) {
+  if (path == nullptr) return nullptr;
   std::FILE* stream =
       std::fopen(path, mode == TextMode::Read ? "rt" : "wt");
-  return reinterpret_cast<TextFile>(stream);
+  if (stream == nullptr) return nullptr;
+  const TextFile file = reinterpret_cast<TextFile>(stream);
+  openTextFiles_.insert(file);
+  return file;
 }
 
 std::size_t Win32Platform::ReadTextLine(TextFile file, char* buffer,
                                         std::size_t bufferSize) {
-  if (bufferSize == 0) return 0;
+  if (openTextFiles_.count(file) == 0 || buffer == nullptr ||
+      bufferSize == 0) {
+    return 0;
+  }
   // Character by character rather than fgets, so the count stays true for
   // a line holding a zero byte (fgets gives no count, and strlen would stop
   // there). The text-mode stream still turns CR LF into LF and ends the file
@@ -195,16 +202,19 @@ std::size_t Win32Platform::ReadTextLine(TextFile file, char* buffer,
 }
 
 bool Win32Platform::TextFileFailed(TextFile file) {
+  if (openTextFiles_.count(file) == 0) return true;
   return std::ferror(ToStream(file)) != 0;
 }
 
 bool Win32Platform::WriteText(TextFile file, const char* text) {
+  if (openTextFiles_.count(file) == 0 || text == nullptr) return false;
   std::size_t length = std::strlen(text);
   if (length == 0) return !std::ferror(ToStream(file));
   return std::fwrite(text, 1, length, ToStream(file)) == length;
 }
 
 bool Win32Platform::CloseTextFile(TextFile file) {
+  if (openTextFiles_.erase(file) == 0) return false;
   std::FILE* stream = ToStream(file);
   bool clean = !std::ferror(stream);
   if (std::fclose(stream) != 0) clean = false;

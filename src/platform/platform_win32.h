@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 
 #include "platform/platform_services.h"
 
@@ -44,6 +45,9 @@ class Win32Platform : public PlatformServices {
   int lstrcmpA(const char* a, const char* b) override;
   int lstrcmpiA(const char* a, const char* b) override;
 
+  // Only files this layer opened and has not closed yet are handed to the C
+  // runtime; a null or closed one makes the call fail (0, false, or "failed"
+  // for TextFileFailed) instead of faulting inside the runtime.
   TextFile OpenTextFile(const char* path, TextMode mode) override;
   std::size_t ReadTextLine(TextFile file, char* buffer,
                            std::size_t bufferSize) override;
@@ -80,6 +84,8 @@ class Win32Platform : public PlatformServices {
  private:
   // Results of existence tests handed out and not yet given to _lclose.
   std::map<HFILE, int> existenceResults_;
+  // Text files opened and not yet closed.
+  std::set<TextFile> openTextFiles_;
 };
 
 // The port instructions themselves, each under its own fault guard; they
