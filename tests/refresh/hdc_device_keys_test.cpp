@@ -129,7 +129,8 @@ TEST(DeleteHdcDeviceKeys, CleansEveryControllerOnABusyBus) {
   }
 }
 
-TEST(DeleteHdcDeviceKeys, NoDeletionBeforeTheEnumerationEndsWhileTheSlotsSuffice) {
+TEST(DeleteHdcDeviceKeys,
+     NoDeletionBeforeTheEnumerationEndsWhileTheSlotsSuffice) {
   // Up to nineteen matches fit the slots, whatever the number of devices:
   // every device is examined before the first one goes. Only a twentieth
   // controller makes the search delete in rounds.
