@@ -51,6 +51,11 @@ TEST(FindFirstSubkeyContaining, TakesTheFirstNameHoldingTheText) {
        "VEN_8C4E&DEV_7351"},
       // Base, backslash and name must stay under 128 characters.
       {"matching name whose path would not fit", {n127}, "7351", ""},
+      // The search ends at the first match, whether or not its path fits.
+      {"a later match after one whose path would not fit",
+       {n127, "VEN_8C4E&DEV_7351"},
+       "7351",
+       ""},
       {"matching name whose path just fits",
        {std::string(114, 'C') + "7351"},
        "7351",
