@@ -76,6 +76,8 @@ struct DialogBinding {
 
 LONG Win32Platform::RegOpenKeyExA(HKEY key, const char* subKey, DWORD options,
                                   DWORD access, HKEY* result) {
+  // Nowhere to put the key: opening it would only leave it open for good.
+  if (result == nullptr) return ERROR_INVALID_PARAMETER;
   ::HKEY opened = nullptr;
   LONG status = ::RegOpenKeyExA(ToWin(key), subKey, options, access, &opened);
   if (status == ERROR_SUCCESS) *result = reinterpret_cast<HKEY>(opened);
@@ -84,6 +86,7 @@ LONG Win32Platform::RegOpenKeyExA(HKEY key, const char* subKey, DWORD options,
 
 LONG Win32Platform::RegEnumKeyExA(HKEY key, DWORD index, char* name,
                                   DWORD* nameSize) {
+  if (name == nullptr || nameSize == nullptr) return ERROR_INVALID_PARAMETER;
   ::DWORD size = *nameSize;
   LONG status = ::RegEnumKeyExA(ToWin(key), index, name, &size, nullptr,
                                 nullptr, nullptr, nullptr);
@@ -258,6 +261,10 @@ BOOL Win32Platform::OpenProcessToken(HANDLE process, DWORD access,
 
 BOOL Win32Platform::LookupPrivilegeValueA(const char* systemName,
                                           const char* name, LUID* luid) {
+  if (luid == nullptr) {
+    ::SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
   ::LUID found{};
   BOOL ok = ::LookupPrivilegeValueA(systemName, name, &found);
   if (ok) {
@@ -269,6 +276,15 @@ BOOL Win32Platform::LookupPrivilegeValueA(const char* systemName,
 
 BOOL Win32Platform::AdjustTokenPrivileges(HANDLE token, BOOL disableAll,
                                           const TOKEN_PRIVILEGES* newState) {
+  // Without a new state only "disable all" means something.
+  if (newState == nullptr) {
+    if (disableAll) {
+      return ::AdjustTokenPrivileges(token, TRUE, nullptr, 0, nullptr,
+                                     nullptr);
+    }
+    ::SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
   ::TOKEN_PRIVILEGES state{};
   state.PrivilegeCount = newState->PrivilegeCount > 0 ? 1 : 0;
   state.Privileges[0].Luid.LowPart = newState->Privileges[0].Luid.LowPart;

@@ -133,6 +133,25 @@ TEST_F(RegistryTest, OpeningAMissingKeyFailsAndLeavesTheResult) {
   EXPECT_EQ(reinterpret_cast<ide::HKEY>(0x1234), key);
 }
 
+// Where a call has nowhere to put its result, the layer refuses it, as the
+// simulated machine does, instead of writing through a null pointer (or
+// leaving a key open that nobody can close).
+TEST_F(RegistryTest, NullResultPointersAreRefusedNotWrittenThrough) {
+  CreateKey(Path("null\\child"));
+  EXPECT_EQ(ERROR_INVALID_PARAMETER,
+            os_.RegOpenKeyExA(LayerHklm(), Path("null").c_str(), 0,
+                              KEY_ALL_ACCESS, nullptr));
+  ide::HKEY key = Open(Path("null"));
+  char name[128];
+  ide::DWORD size = sizeof name;
+  EXPECT_EQ(ERROR_INVALID_PARAMETER, os_.RegEnumKeyExA(key, 0, name, nullptr));
+  EXPECT_EQ(ERROR_INVALID_PARAMETER, os_.RegEnumKeyExA(key, 0, nullptr, &size));
+  EXPECT_EQ(sizeof name, size);
+  EXPECT_EQ(ERROR_SUCCESS, os_.RegEnumKeyExA(key, 0, name, &size));
+  EXPECT_STREQ("child", name);
+  os_.RegCloseKey(key);
+}
+
 // Every value type the setup may meet, read into 128 bytes as it does.
 TEST_F(RegistryTest, ValuesOfEveryTypeReadIntoOneHundredTwentyEightBytes) {
   struct Case {
@@ -568,6 +587,21 @@ TEST(DialogTest, AMissingTemplateFails) {
   EXPECT_EQ(-1, os.DialogBoxParamA("NO_SUCH_DIALOG", nullptr, RecordingProc,
                                    &record));
   EXPECT_FALSE(record.sawInit);
+}
+
+// ---- Privileges ----
+
+TEST(PrivilegeTest, NullResultPointersAreRefusedNotWrittenThrough) {
+  Win32Platform os;
+  EXPECT_EQ(0, os.LookupPrivilegeValueA(nullptr, SE_SHUTDOWN_NAME, nullptr));
+  ide::HANDLE token = nullptr;
+  ASSERT_NE(0, os.OpenProcessToken(os.GetCurrentProcess(),
+                                   TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY,
+                                   &token));
+  EXPECT_EQ(0, os.AdjustTokenPrivileges(token, FALSE, nullptr));
+  EXPECT_EQ(static_cast<ide::DWORD>(ERROR_INVALID_PARAMETER),
+            os.GetLastError());
+  ::CloseHandle(token);
 }
 
 // ---- Ports ----
