@@ -2,6 +2,7 @@
 
 #include "previous/device_keys.h"
 #include "previous/registry_reads.h"
+#include "refresh/subkey_deletion.h"
 
 namespace ide {
 
@@ -46,7 +47,8 @@ void DeleteHdcDeviceKeys(PlatformServices& os) {
   }
   DWORD index = 0;
   bool enumerationEnded = false;
-  while (!enumerationEnded) {
+  for (std::size_t round = 0; !enumerationEnded && round < kMaxDeletionRounds;
+       ++round) {
     std::string matches[kMaxHdcMatches];
     std::size_t count = 0;
     // Devices are examined one at a time until the enumeration fails. Only

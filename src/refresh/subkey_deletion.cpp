@@ -15,7 +15,8 @@ void DeleteAllSubkeys(PlatformServices& os, const std::string& keyPath) {
   // reached and the rounds end.
   DWORD undeletable = 0;
   bool enumerationEnded = false;
-  while (!enumerationEnded) {
+  for (std::size_t round = 0; !enumerationEnded && round < kMaxDeletionRounds;
+       ++round) {
     std::string slots[kMaxSubkeySlots];
     std::size_t count = 0;
     // The enumeration goes on until it fails; only a name beyond the slots

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "previous/machine_fixture.h"
+#include "refresh/hdc_device_keys.h"
 
 namespace ide {
 namespace {
@@ -114,6 +116,40 @@ TEST(DeleteAllSubkeys, StepsOverSubkeysThatRefuseDeletion) {
     for (int i : c.refused) expected.push_back(ChildName(i));
     EXPECT_EQ(machine.registry().Subkeys(kKey), expected);
   }
+}
+
+}  // namespace
+}  // namespace ide
+
+namespace ide {
+namespace {
+
+// A registry that reports every deletion as made and deletes nothing, as
+// one whose keys are re-created behind the setup's back would look. Stops
+// the test instead of hanging it once the calls run into the millions.
+class UndeletableRegistryMachine : public SimulatedMachine {
+ public:
+  LONG RegDeleteKeyA(HKEY, const char*) override {
+    if (++deletions > 1000000) throw std::runtime_error("deletions never end");
+    return ERROR_SUCCESS;
+  }
+  long deletions = 0;
+};
+
+TEST(RegistryThatNeverDeletes, DeletionRoundsStillEnd) {
+  UndeletableRegistryMachine machine;
+  for (int i = 0; i < 25; ++i) {
+    fixture::AddInstance(machine, kKey + "\\" + ChildName(i), "hdc",
+                         "hdc\\0002");
+    fixture::AddInstance(machine,
+                         "Enum\\PCI\\VEN_8C4E&DEV_" + std::to_string(7000 + i) +
+                             "\\BUS_00&DEV_01&FUNC_01",
+                         "hdc", "hdc\\0001");
+  }
+
+  EXPECT_NO_THROW(DeleteAllSubkeys(machine, kKey));
+  EXPECT_NO_THROW(DeleteHdcDeviceKeys(machine));
+  EXPECT_GT(machine.deletions, 0);
 }
 
 }  // namespace
