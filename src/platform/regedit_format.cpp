@@ -238,6 +238,18 @@ class Reader {
     return -1;
   }
 
+  // 1 to 8 hex digits, as dword data and the type of hex(N) are written.
+  DWORD HexNumber(const std::string& digits, std::size_t lineNumber,
+                  const char* what) const {
+    if (digits.empty() || digits.size() > 8) Fail(lineNumber, what);
+    DWORD number = 0;
+    for (char c : digits) {
+      if (HexDigit(c) < 0) Fail(lineNumber, what);
+      number = number * 16 + static_cast<DWORD>(HexDigit(c));
+    }
+    return number;
+  }
+
   std::string HexBytes(const std::string& list, std::size_t lineNumber) const {
     std::string out;
     std::size_t start = 0;
@@ -299,15 +311,9 @@ class Reader {
            "deleting a value (=-) is not supported in a machine's registry");
     }
     if (StartsWithFolded(line, pos, "dword:")) {
-      const std::string digits = TrimRight(line.substr(pos + 6));
-      if (digits.empty() || digits.size() > 8) {
-        Fail(lineNumber, "dword data needs 1 to 8 hex digits");
-      }
-      DWORD number = 0;
-      for (char c : digits) {
-        if (HexDigit(c) < 0) Fail(lineNumber, "dword data needs hex digits");
-        number = number * 16 + static_cast<DWORD>(HexDigit(c));
-      }
+      const DWORD number =
+          HexNumber(TrimRight(line.substr(pos + 6)), lineNumber,
+                    "dword data needs 1 to 8 hex digits");
       value.type = REG_DWORD;
       for (int i = 0; i < 4; ++i) {
         value.data.push_back(static_cast<char>((number >> (8 * i)) & 0xFF));
@@ -322,15 +328,9 @@ class Reader {
     if (StartsWithFolded(line, pos, "hex(")) {
       const std::size_t close = line.find("):", pos);
       if (close == std::string::npos) Fail(lineNumber, "hex( without \"):\"");
-      const std::string digits = line.substr(pos + 4, close - pos - 4);
-      if (digits.empty() || digits.size() > 8) {
-        Fail(lineNumber, "hex(N) needs a type number in hex");
-      }
-      DWORD type = 0;
-      for (char c : digits) {
-        if (HexDigit(c) < 0) Fail(lineNumber, "hex(N) needs a type number in hex");
-        type = type * 16 + static_cast<DWORD>(HexDigit(c));
-      }
+      const DWORD type =
+          HexNumber(line.substr(pos + 4, close - pos - 4), lineNumber,
+                    "hex(N) needs a type number in hex");
       value.type = type;
       value.data = HexBytes(line.substr(close + 2), lineNumber);
       // The 5.00 form stores texts as UTF-16; the ANSI functions see them
