@@ -10,12 +10,12 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 need_host_tools() {
   command -v cmake >/dev/null && command -v g++ >/dev/null &&
-    [ -f /usr/include/gtest/gtest.h ]
+    command -v make >/dev/null && [ -f /usr/include/gtest/gtest.h ]
 }
 if ! need_host_tools; then
   echo "== installing the host build tools"
   apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq cmake g++ libgtest-dev >/dev/null
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq cmake g++ make libgtest-dev >/dev/null
 fi
 
 echo "== host build and tests"
