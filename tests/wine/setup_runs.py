@@ -68,18 +68,27 @@ class Checks:
         return ok
 
 
+def ini_lines_with_pci_flag(path):
+    """Each line of a machine.ini with whether it stands in [pci] (section
+    headers and comments count as outside it)."""
+    in_pci = False
+    with open(path, encoding="latin-1") as ini:
+        for line in ini:
+            stripped = line.strip()
+            if stripped.startswith("["):
+                in_pci = stripped.lower() == "[pci]"
+                yield line, False
+            else:
+                yield line, in_pci and not stripped.startswith(";")
+
+
 def pci_table(machine):
     """The [pci] section of machine.ini as the test-only program reads it."""
-    entries = []
-    in_pci = False
-    with open(os.path.join(machine, "machine.ini"), encoding="latin-1") as ini:
-        for line in ini:
-            line = line.strip()
-            if line.startswith("["):
-                in_pci = line.lower() == "[pci]"
-            elif in_pci and "=" in line and not line.startswith(";"):
-                entries.append(line.replace(" ", ""))
-    return ";".join(entries)
+    return ";".join(
+        line.strip().replace(" ", "")
+        for line, pci in ini_lines_with_pci_flag(
+            os.path.join(machine, "machine.ini"))
+        if pci and "=" in line)
 
 
 def without_pci(machine, target):
@@ -87,18 +96,10 @@ def without_pci(machine, target):
     port scan sees it under Wine."""
     shutil.rmtree(target, ignore_errors=True)
     shutil.copytree(machine, target)
-    lines = []
-    in_pci = False
-    with open(os.path.join(target, "machine.ini"), encoding="latin-1") as ini:
-        for line in ini:
-            stripped = line.strip()
-            if stripped.startswith("["):
-                in_pci = stripped.lower() == "[pci]"
-            elif in_pci and stripped and not stripped.startswith(";"):
-                continue
-            lines.append(line)
-    with open(os.path.join(target, "machine.ini"), "w",
-              encoding="latin-1") as ini:
+    ini_path = os.path.join(target, "machine.ini")
+    lines = [line for line, pci in ini_lines_with_pci_flag(ini_path)
+             if not (pci and line.strip())]
+    with open(ini_path, "w", encoding="latin-1") as ini:
         ini.writelines(lines)
     return target
 
